@@ -1,0 +1,139 @@
+// Build-time generator of "AdobeCID.dat": the text of Adobe-Japan1 CIDs 1 to
+// 15443 in code page 932, one line each (CR LF), compressed as one zlib stream.
+//
+// The characters come from the CMap "Adobe-Japan1-UCS2" (CID -> Unicode).
+// Where a CID's character has no code page 932 form, the character that the
+// same glyph plainly is takes its place: the one Unicode names as its
+// vertical, full-width, half-width, small, font or canonical variant's base,
+// when that base has a code page 932 form (a vertical bracket becomes the
+// bracket). Otherwise the line stays empty and the CID gives no text.
+#include <QChar>
+#include <QFile>
+#include <QRegularExpression>
+#include <QString>
+#include <QTextStream>
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/cp932.h"
+
+namespace {
+
+constexpr int kLastCid = 15443;
+
+// UTF-16 hex digits ("d849de09") -> code points.
+std::u32string decodeHex(const QString& hex)
+{
+    std::u16string units;
+    for (int i = 0; i + 4 <= hex.size(); i += 4)
+        units += static_cast<char16_t>(hex.mid(i, 4).toUInt(nullptr, 16));
+    std::u32string out;
+    for (size_t i = 0; i < units.size(); ++i) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+        out += c;
+    }
+    return out;
+}
+
+char32_t plainBase(char32_t c)
+{
+    if (platform::hasCp932Form(c))
+        return c;
+    switch (QChar::decompositionTag(c)) {
+    case QChar::Vertical:
+    case QChar::Wide:
+    case QChar::Narrow:
+    case QChar::Small:
+    case QChar::Font:
+    case QChar::Canonical:
+        break;
+    default:
+        return 0;
+    }
+    QString d = QChar::decomposition(c);
+    if (d.toUcs4().size() != 1)
+        return 0;
+    char32_t base = d.toUcs4().front();
+    return platform::hasCp932Form(base) ? base : 0;
+}
+
+std::string lineFor(const std::u32string& text)
+{
+    std::u16string u16;
+    for (char32_t c : text) {
+        char32_t b = plainBase(c);
+        if (b == 0)
+            return {};
+        u16 += static_cast<char16_t>(b);
+    }
+    return platform::toCp932(u16);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: makeAdobeCID CMAP OUTPUT\n");
+        return 2;
+    }
+    QFile in(QString::fromLocal8Bit(argv[1]));
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        std::fprintf(stderr, "makeAdobeCID: cannot read %s\n", argv[1]);
+        return 1;
+    }
+    std::map<int, std::u32string> unicodeOf;
+    QTextStream lines(&in);
+    enum { None, Char, Range } mode = None;
+    static const QRegularExpression hexToken("<([0-9a-fA-F]+)>");
+    while (!lines.atEnd()) {
+        QString line = lines.readLine().trimmed();
+        if (line.endsWith("beginbfchar")) { mode = Char; continue; }
+        if (line.endsWith("beginbfrange")) { mode = Range; continue; }
+        if (line.startsWith("endbf")) { mode = None; continue; }
+        if (mode == None)
+            continue;
+        QStringList hex;
+        for (auto m = hexToken.globalMatch(line); m.hasNext();)
+            hex << m.next().captured(1);
+        if (mode == Char && hex.size() == 2) {
+            unicodeOf[hex[0].toInt(nullptr, 16)] = decodeHex(hex[1]);
+        } else if (mode == Range && hex.size() == 3) {
+            int first = hex[0].toInt(nullptr, 16), last = hex[1].toInt(nullptr, 16);
+            std::u32string base = decodeHex(hex[2]);
+            for (int cid = first; cid <= last && !base.empty(); ++cid) {
+                std::u32string u = base;
+                u.back() += static_cast<char32_t>(cid - first);
+                unicodeOf[cid] = u;
+            }
+        }
+    }
+    if (unicodeOf.size() < 10000) {
+        std::fprintf(stderr, "makeAdobeCID: %s does not look like the Adobe-Japan1-UCS2 CMap\n", argv[1]);
+        return 1;
+    }
+    std::string text;
+    for (int cid = 1; cid <= kLastCid; ++cid) {
+        auto it = unicodeOf.find(cid);
+        if (it != unicodeOf.end())
+            text += lineFor(it->second);
+        text += "\r\n";
+    }
+    std::vector<unsigned char> packed(compressBound(text.size()));
+    uLongf packedSize = packed.size();
+    if (compress2(packed.data(), &packedSize, reinterpret_cast<const Bytef*>(text.data()), text.size(), 9) != Z_OK)
+        return 1;
+    FILE* out = std::fopen(argv[2], "wb");
+    if (!out || std::fwrite(packed.data(), 1, packedSize, out) != packedSize || std::fclose(out) != 0) {
+        std::fprintf(stderr, "makeAdobeCID: cannot write %s\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,26 @@
+// The CID table: Adobe-Japan1 CIDs 0 to 15443 -> their text, loaded at
+// start-up from "AdobeCID.dat" in the program's folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/frontEnd.h"
+
+struct CidTable {
+    static constexpr int32_t kLastCid = 15443;
+    std::vector<std::string> entries = std::vector<std::string>(kLastCid + 1); // code page 932 bytes
+};
+
+inline constexpr const char* kCidDataFileName = "AdobeCID.dat";
+
+// Loads the table from programFolder + "/AdobeCID.dat". Returns false after
+// showing the error box when the file cannot be read or has too few lines (the
+// caller then ends the program). A file that is not zlib data leaves the table
+// empty and returns true, without a message.
+bool p2tCIDInit(CidTable& table, const std::string& programFolder, MessageBoxes& boxes);
+
+// Fills the table from the inflated text of the data file; false when it has
+// fewer than 15,443 lines.
+bool p2tCIDLoadText(CidTable& table, const std::vector<uint8_t>& text);

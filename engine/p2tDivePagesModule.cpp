@@ -1,0 +1,353 @@
+#include "engine/p2tDivePagesModule.h"
+
+#include <algorithm>
+
+#include "engine/p2tEngine.h"
+#include "engine/p2tOutputModule.h"
+#include "engine/p2tStreamModule.h"
+#include "platform/cp932.h"
+#include "ui/uiEtcModule.h"
+
+namespace {
+
+uint64_t objectKey(int32_t id, int32_t gen)
+{
+    return static_cast<uint64_t>(static_cast<uint32_t>(id)) << 32 | static_cast<uint32_t>(gen);
+}
+
+std::string idGen(int32_t id, int32_t gen) { return "start id=" + std::to_string(id) + " gen=" + std::to_string(gen); }
+
+class NestingGuard {
+public:
+    explicit NestingGuard(int& depth) : depth_(depth) { ++depth_; }
+    ~NestingGuard() { --depth_; }
+    bool tooDeep() const { return depth_ > kMaxNesting; }
+
+private:
+    int& depth_;
+};
+
+void replaceAll(std::string& s, std::string_view from, const std::string& to)
+{
+    std::string out;
+    size_t start = 0;
+    for (size_t hit; (hit = s.find(from, start)) != std::string::npos; start = hit + from.size()) {
+        out.append(s, start, hit - start);
+        out += to;
+    }
+    if (start == 0)
+        return;
+    out.append(s, start, std::string::npos);
+    s = std::move(out);
+}
+
+void writeHeadFoot(p2tEngine& eng, int index)
+{
+    if (eng.settings.headfootUse[index])
+        p2tOutputWrite(eng, "\r\n" + p2tExpandHeadFoot(eng, eng.settings.headfootFormat[index]) + "\r\n");
+}
+
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+std::string mapped(std::string_view raw)
+{
+    std::string s(raw.size(), ' ');
+    for (size_t i = 0; i < raw.size(); ++i)
+        s[i] = p2tByteChar(static_cast<uint8_t>(raw[i]));
+    return s;
+}
+
+// One line of a content stream: the operator at its very end decides.
+void analyzeLine(p2tEngine& eng, std::string_view raw, std::string& text)
+{
+    if (raw.empty())
+        return;
+    std::string line;
+    char last = p2tByteChar(static_cast<uint8_t>(raw.back()));
+    bool show = false;
+    if (last == '\'') {
+        if (eng.settings.CRLF)
+            text += "\r\n";
+        line = mapped(raw.substr(0, raw.size() - 1)) + "TJ";
+        show = true;
+    } else {
+        char a = upper(raw.size() >= 2 ? p2tByteChar(static_cast<uint8_t>(raw[raw.size() - 2])) : '\0');
+        char b = upper(last);
+        bool two = raw.size() >= 2;
+        if (two && a == 'T' && b == 'J') {
+            line = mapped(raw);
+            show = true;
+        } else if (two && a == 'T' && b == 'M') {
+            if (eng.settings.CRLF)
+                text += "\r\n";
+        } else if (two && a == 'T' && b == 'F') {
+            text += ' ';
+        }
+    }
+    if (!show)
+        return;
+    std::string s = p2tStringOperands2Str(eng.cidTable, line);
+    s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
+    text += s;
+}
+
+} // namespace
+
+std::string p2tExpandHeadFoot(const p2tEngine& eng, const std::string& format)
+{
+    std::string s = format;
+    replaceAll(s, "%P", std::to_string(eng.pageNo));
+    replaceAll(s, "%A", std::to_string(eng.totalPages));
+    replaceAll(s, "%N", getFileName(eng.currentFileName));
+    replaceAll(s, "%F", eng.currentFileName);
+    return platform::utf8ToCp932(s);
+}
+
+bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen)
+{
+    NestingGuard nesting(eng.walkDepth);
+    eng.debugLog.logWrite("p2tDivePages", idGen(id, gen));
+    ObjCacheContext objects = eng.objects();
+    if (p2tGetObjType(objects, id, gen) != "/Pages") {
+        eng.debugLog.logWrite("p2tDivePages", "アサーションで失敗。異常復帰。");
+        return false;
+    }
+    // A node met a second time (a cycle, or a node shared by two parents) or
+    // a tree too deep to follow makes the page tree unusable.
+    if (nesting.tooDeep() || !eng.pagesWalked.insert(objectKey(id, gen)).second)
+        return false;
+    if (!p2tSeekObj(objects, id, gen))
+        return false;
+    for (;;) {
+        std::string t = p2tGetToken(eng.fileNo);
+        if (t == "/Kids")
+            break;
+        if (t == "endobj" || p2tIsEOF(eng.fileNo))
+            return false;
+    }
+    if (p2tGetToken(eng.fileNo) != "[") {
+        eng.debugLog.logWrite("p2tDivePages", "/Kidsの直後に配列がありません");
+        return false;
+    }
+    for (;;) {
+        std::string t = p2tGetToken(eng.fileNo);
+        if (t == "]" || t == "endobj")
+            return true;
+        auto kidId = p2tToLong(t);
+        auto kidGen = p2tToLong(p2tGetToken(eng.fileNo));
+        p2tGetToken(eng.fileNo); // "R"
+        if (!kidId || !kidGen)
+            return false;
+        std::string type = p2tGetObjType(objects, *kidId, *kidGen);
+        if (type == "/Pages" || type == "/Page") {
+            int32_t saved = p2tGetPosition(eng.fileNo);
+            bool ok = type == "/Pages" ? p2tDivePages(eng, *kidId, *kidGen) : p2tDivePage(eng, *kidId, *kidGen);
+            p2tSeek(eng.fileNo, saved);
+            if (!ok)
+                return false;
+        }
+        if (p2tIsEOF(eng.fileNo))
+            return true;
+    }
+}
+
+bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen)
+{
+    ++eng.pageNo;
+    eng.debugLog.logWrite("p2tDivePage", idGen(id, gen));
+    eng.contentArraysExpanded.clear();
+    writeHeadFoot(eng, 0);
+    ObjCacheContext objects = eng.objects();
+    if (!p2tSeekObj(objects, id, gen)) {
+        eng.debugLog.logWrite("p2tDivePage", "オブジェクトへのシークで失敗しました");
+        return false;
+    }
+    for (;;) {
+        std::string t = p2tGetToken(eng.fileNo);
+        if (t == "/Contents")
+            break;
+        if (t == "endobj" || p2tIsEOF(eng.fileNo))
+            return true; // no contents: the header only, no footer, no progress step
+    }
+    std::string t = p2tGetToken(eng.fileNo);
+    if (t == "[") {
+        for (;;) {
+            std::string u = p2tGetToken(eng.fileNo);
+            if (u == "]" || u == "endobj")
+                break;
+            auto contentId = p2tToLong(u);
+            auto contentGen = p2tToLong(p2tGetToken(eng.fileNo));
+            if (!contentId || !contentGen)
+                return false;
+            int32_t saved = p2tGetPosition(eng.fileNo);
+            if (!p2tReadContents(eng, *contentId, *contentGen))
+                return false;
+            p2tSeek(eng.fileNo, saved);
+            p2tGetToken(eng.fileNo); // "R"
+            if (p2tIsEOF(eng.fileNo))
+                break;
+        }
+    } else {
+        auto contentId = p2tToLong(t);
+        auto contentGen = p2tToLong(p2tGetToken(eng.fileNo));
+        if (!contentId || !contentGen)
+            return false;
+        int32_t saved = p2tGetPosition(eng.fileNo);
+        if (!p2tReadContents(eng, *contentId, *contentGen))
+            return false;
+        p2tSeek(eng.fileNo, saved);
+    }
+    bool result = true;
+    writeHeadFoot(eng, 1);
+    eng.progress.setChildValue(eng.pageNo + 1);
+    if (eng.progress.cancelButtonPushed())
+        result = false;
+    return result;
+}
+
+bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
+{
+    NestingGuard nesting(eng.contentDepth);
+    eng.debugLog.logWrite("p2tReadContents", idGen(id, gen));
+    ObjCacheContext objects = eng.objects();
+    if (!p2tSeekObj(objects, id, gen)) {
+        eng.debugLog.logWrite("p2tReadContents", "オブジェクトへのシークで失敗しました");
+        return false;
+    }
+    int32_t length = -1;
+    std::string filter;
+    for (;;) {
+        std::string t = p2tGetToken(eng.fileNo);
+        if (t == "[") {
+            // An array of references: each element is read in turn. An array
+            // that contains itself, or arrays nested too deep, fail the page.
+            if (nesting.tooDeep() || !eng.contentArraysExpanded.insert(objectKey(id, gen)).second)
+                return false;
+            for (;;) {
+                std::string u = p2tGetToken(eng.fileNo);
+                if (u == "]")
+                    return true;
+                std::string g = p2tGetToken(eng.fileNo);
+                std::string r = p2tGetToken(eng.fileNo);
+                if (r == "R") {
+                    auto elemId = p2tToLong(u);
+                    auto elemGen = p2tToLong(g);
+                    if (!elemId || !elemGen)
+                        return false;
+                    int32_t saved = p2tGetPosition(eng.fileNo);
+                    if (!p2tReadContents(eng, *elemId, *elemGen))
+                        return false;
+                    p2tSeek(eng.fileNo, saved);
+                }
+                if (p2tIsEOF(eng.fileNo))
+                    return true;
+            }
+        }
+        if (t == "/Filter") {
+            filter = p2tGetToken(eng.fileNo);
+        } else if (t == "/Length") {
+            int32_t saved = p2tGetPosition(eng.fileNo);
+            std::string v = p2tGetToken(eng.fileNo);
+            std::string g = p2tGetToken(eng.fileNo);
+            std::string r = p2tGetToken(eng.fileNo);
+            auto value = p2tToLong(v);
+            if (r == "R") {
+                auto lengthGen = p2tToLong(g);
+                if (!value || !lengthGen)
+                    return false;
+                length = p2tGetContentsLength(eng, *value, *lengthGen);
+            } else {
+                if (!value)
+                    return false;
+                length = *value;
+            }
+            p2tSeek(eng.fileNo, saved);
+        } else if (t == "stream" || t == "endobj") {
+            break;
+        }
+        if (p2tIsEOF(eng.fileNo))
+            break;
+    }
+    // A negative length cannot describe stream data; it is reported like a
+    // missing one.
+    if (length < 0) {
+        eng.debugLog.logWrite("p2tReadContents", "Lengthが読めません id=" + std::to_string(id) + " gen="
+                                                     + std::to_string(gen) + " length=" + std::to_string(length)
+                                                     + " filter=" + filter);
+        p2tOutputMessage(eng, "...解析エラー(p2tReadContents)\r\n");
+        return false;
+    }
+    if (!p2tSeekObj(objects, id, gen)) {
+        eng.debugLog.logWrite("p2tReadContents", "オブジェクトへのシークで失敗しました(2回目)");
+        return false;
+    }
+    for (;;) {
+        std::string t = p2tGetToken(eng.fileNo);
+        if (t == "endstream" || t == "endobj")
+            return true;
+        if (t == "stream") {
+            p2tBytes data = p2tReadBytes(eng.fileNo, length);
+            return p2tAnalyzeStream(eng, data, filter);
+        }
+        if (p2tIsEOF(eng.fileNo))
+            return true;
+    }
+}
+
+int32_t p2tGetContentsLength(p2tEngine& eng, int32_t id, int32_t gen)
+{
+    ObjCacheContext objects = eng.objects();
+    if (!p2tSeekObj(objects, id, gen)) {
+        eng.debugLog.logWrite("p2tGetContentsLength", "オブジェクトへのシークで失敗しました");
+        return -1;
+    }
+    for (int i = 0; i < 3; ++i)
+        p2tGetToken(eng.fileNo);
+    return p2tToLong(p2tGetToken(eng.fileNo)).value_or(-1);
+}
+
+bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& filter)
+{
+    eng.debugLog.logWrite("p2tAnalyzeStream", "filterName=" + filter);
+    std::vector<uint8_t> inflated;
+    std::string_view bytes;
+    bool zeroTail = false;
+    if (filter == "/FlateDecode") {
+        inflated = p2tFlateDecode(eng, data, static_cast<int32_t>(data.size() - 1));
+        if (eng.flateFailed)
+            return false;
+        bytes = {reinterpret_cast<const char*>(inflated.data()), inflated.size()};
+    } else if (filter.empty()) {
+        bytes = {reinterpret_cast<const char*>(data.bytes.data()), data.bytes.size()};
+        zeroTail = data.zeroTail > 0;
+    } else {
+        eng.debugLog.logWrite("p2tAnalyzeStream", "未対応のデコード形式:" + filter);
+        p2tOutputMessage(eng, "フィルタ未対応:" + platform::cp932ToUtf8(filter));
+        return false;
+    }
+
+    // The bytes are taken one character each (p2tByteChar) as the lines are
+    // read, instead of in a pass of their own.
+    eng.debugLog.logWrite("p2tByteData2Str", "start");
+    eng.debugLog.logWrite("p2tByteData2Str", "end");
+
+    // Lines end at CR LF, a lone CR or a lone LF. Zeros past the end of the
+    // file all fall into the last line, which then ends in a NUL and shows
+    // nothing, however many there are.
+    std::string text;
+    size_t start = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        char c = bytes[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        analyzeLine(eng, bytes.substr(start, i - start), text);
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (!zeroTail)
+        analyzeLine(eng, bytes.substr(start), text);
+    text += "\r\n";
+    p2tOutputWrite(eng, text);
+    return true;
+}

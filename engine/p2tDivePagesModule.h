@@ -1,0 +1,20 @@
+// The page tree walk, the content streams and the text extraction of one
+// stream.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/p2tFileReadModule.h"
+
+struct p2tEngine;
+
+bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen);
+bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen);
+bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen);
+int32_t p2tGetContentsLength(p2tEngine& eng, int32_t id, int32_t gen);
+bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& filter);
+
+// A page header or footer: the format (UTF-8) with "%P", "%A", "%N" and "%F"
+// replaced in that order, as code page 932 bytes.
+std::string p2tExpandHeadFoot(const p2tEngine& eng, const std::string& format);

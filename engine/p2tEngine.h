@@ -1,0 +1,63 @@
+// The conversion engine's state: one PDF and one text file at a time, the
+// object cache, the per-file counters, and what the engine sees of the windows.
+// A test builds one on the stack with fakes for the windows.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_set>
+
+#include "engine/debugLog.h"
+#include "engine/frontEnd.h"
+#include "engine/p2tCIDModule.h"
+#include "engine/p2tFileReadModule.h"
+#include "engine/p2tObjCacheModule.h"
+#include "engine/p2tOutputModule.h"
+#include "engine/settings.h"
+
+struct p2tEngine {
+    p2tEngine(const Settings& settings, const CidTable& cidTable, ProgressView& progress, ProcessingLog& log,
+              MessageBoxes& boxes, MessagePump& pump)
+        : settings(settings), cidTable(cidTable), progress(progress), processingLog(log), boxes(boxes), pump(pump)
+    {
+    }
+
+    const Settings& settings; // read live: the options dialog may change them mid-run
+    const CidTable& cidTable;
+    ProgressView& progress;
+    ProcessingLog& processingLog;
+    MessageBoxes& boxes;
+    MessagePump& pump;
+
+    DebugLog debugLog;
+    p2tReader fileNo; // the open PDF
+    ObjCache objCache;
+    p2tOutputState output;
+    DiskOutputFileSystem diskFiles;
+    OutputFileSystem* outputFiles = &diskFiles;
+    std::function<uint32_t()> tickCount; // null: the system's tick count
+
+    // Per-file state.
+    std::string currentFileName;
+    int32_t pageNo = 0;
+    int32_t totalPages = 0;
+    uint32_t startTick = 0;
+    bool flateFailed = false;
+
+    // Guards of the page tree walk: /Pages nodes already entered in this file
+    // (a tree never lists a node twice; a cycle or a shared node would make
+    // the walk endless or exponential), how deep the walk is, and the content
+    // arrays expanded for the current page.
+    std::unordered_set<uint64_t> pagesWalked;
+    std::unordered_set<uint64_t> contentArraysExpanded;
+    int walkDepth = 0;
+    int contentDepth = 0;
+
+    ObjCacheContext objects() { return {fileNo, objCache, debugLog}; }
+    uint32_t now() const;
+};
+
+// Nesting beyond this depth (page tree levels, content arrays within arrays)
+// fails the file instead of exhausting the stack.
+inline constexpr int kMaxNesting = 1000;

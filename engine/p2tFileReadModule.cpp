@@ -1,0 +1,299 @@
+#include "engine/p2tFileReadModule.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr size_t kWindowSize = 64 * 1024;
+// A window starts a little before the byte asked for, so that the tokenizer's
+// single steps back stay inside it.
+constexpr int64_t kWindowLead = 4096;
+
+bool isWhitespace(uint8_t c) { return c == ' ' || c == '\r' || c == '\n'; }
+
+ssize_t preadFull(int fd, uint8_t* out, size_t n, int64_t offset)
+{
+    size_t done = 0;
+    while (done < n) {
+        ssize_t r = pread(fd, out + done, n - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            break;
+        done += static_cast<size_t>(r);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+} // namespace
+
+p2tReader::~p2tReader() { close(); }
+
+bool p2tReader::openFile(const std::string& path)
+{
+    close();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || st.st_size > INT32_MAX) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    length_ = static_cast<int32_t>(st.st_size);
+    own_.resize(kWindowSize);
+    buf_ = own_.data();
+    bufStart_ = 0;
+    bufLen_ = 0;
+    pos_ = 0;
+    open_ = true;
+    return true;
+}
+
+void p2tReader::openMemory(const void* data, size_t size)
+{
+    close();
+    buf_ = static_cast<const uint8_t*>(data);
+    length_ = static_cast<int32_t>(std::min<size_t>(size, INT32_MAX));
+    bufStart_ = 0;
+    bufLen_ = static_cast<size_t>(length_);
+    pos_ = 0;
+    open_ = true;
+}
+
+void p2tReader::close()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    open_ = false;
+    length_ = 0;
+    pos_ = 0;
+    buf_ = nullptr;
+    bufStart_ = 0;
+    bufLen_ = 0;
+    own_.clear();
+    own_.shrink_to_fit();
+}
+
+bool p2tReader::fillWindowAt(int64_t pos)
+{
+    if (pos < 0 || pos >= length_)
+        return false;
+    if (pos >= bufStart_ && pos < bufStart_ + static_cast<int64_t>(bufLen_))
+        return true;
+    if (fd_ < 0)
+        return false; // memory is one window already
+    int64_t start = std::max<int64_t>(0, pos - kWindowLead);
+    size_t want = static_cast<size_t>(std::min<int64_t>(kWindowSize, length_ - start));
+    ssize_t got = preadFull(fd_, own_.data(), want, start);
+    bufStart_ = start;
+    bufLen_ = got > 0 ? static_cast<size_t>(got) : 0;
+    return pos < bufStart_ + static_cast<int64_t>(bufLen_);
+}
+
+uint8_t p2tReader::slowNextByte()
+{
+    // Past the end (or where the file came up short) a read gives 0 and still moves on.
+    if (!fillWindowAt(pos_)) {
+        ++pos_;
+        return 0;
+    }
+    return buf_[pos_++ - bufStart_];
+}
+
+std::string_view p2tReader::window()
+{
+    if (!fillWindowAt(pos_))
+        return {};
+    return {reinterpret_cast<const char*>(buf_) + (pos_ - bufStart_),
+            static_cast<size_t>(bufStart_ + static_cast<int64_t>(bufLen_) - pos_)};
+}
+
+size_t p2tReader::readInto(uint8_t* out, size_t n)
+{
+    if (pos_ < 0 || pos_ >= length_)
+        return 0;
+    n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), length_ - pos_));
+    size_t done = 0;
+    if (pos_ >= bufStart_ && pos_ < bufStart_ + static_cast<int64_t>(bufLen_)) {
+        size_t avail = static_cast<size_t>(bufStart_ + static_cast<int64_t>(bufLen_) - pos_);
+        done = std::min(avail, n);
+        std::memcpy(out, buf_ + (pos_ - bufStart_), done);
+    }
+    if (done < n && fd_ >= 0) {
+        ssize_t got = preadFull(fd_, out + done, n - done, pos_ + static_cast<int64_t>(done));
+        done += got > 0 ? static_cast<size_t>(got) : 0;
+    }
+    pos_ += static_cast<int64_t>(done);
+    return done;
+}
+
+bool p2tSeek(p2tReader& fileNo, int32_t& position)
+{
+    if (position < 0 || position >= fileNo.length())
+        return false;
+    if (position == 0)
+        position = 1; // the first byte of a file is never read again after a seek
+    fileNo.setPosition(position);
+    return true;
+}
+
+bool p2tSeekEnd(p2tReader& fileNo)
+{
+    int32_t last = fileNo.length() - 1;
+    return p2tSeek(fileNo, last);
+}
+
+bool p2tSeekBack(p2tReader& fileNo, int32_t& count)
+{
+    int64_t target = fileNo.position() - count;
+    if (target < 0)
+        target = 0;
+    count = static_cast<int32_t>(std::min<int64_t>(target, INT32_MAX));
+    return p2tSeek(fileNo, count);
+}
+
+int32_t p2tGetPosition(p2tReader& fileNo)
+{
+    return static_cast<int32_t>(std::min<int64_t>(fileNo.position(), INT32_MAX));
+}
+
+bool p2tIsEOF(p2tReader& fileNo) { return fileNo.position() >= fileNo.length(); }
+
+uint8_t p2tReadByte(p2tReader& fileNo) { return fileNo.nextByte(); }
+
+int32_t p2tGetFileLength(p2tReader& fileNo) { return fileNo.length(); }
+
+p2tBytes p2tReadBytes(p2tReader& fileNo, int32_t n)
+{
+    p2tBytes result;
+    if (n < 0)
+        return result;
+    int64_t total = static_cast<int64_t>(n) + 1;
+    int64_t pos = fileNo.position();
+    int64_t inFile = pos < fileNo.length() ? std::min<int64_t>(total, fileNo.length() - pos) : 0;
+    result.bytes.resize(static_cast<size_t>(inFile));
+    size_t got = fileNo.readInto(result.bytes.data(), result.bytes.size());
+    result.bytes.resize(got);
+    result.zeroTail = static_cast<uint32_t>(total - static_cast<int64_t>(got));
+    fileNo.setPosition(pos + total);
+    return result;
+}
+
+std::string p2tGetToken(p2tReader& fileNo)
+{
+    std::string token;
+    bool started = false;
+    for (;;) {
+        uint8_t c = fileNo.nextByte();
+        if (!isWhitespace(c)) {
+            started = true;
+            token += static_cast<char>(c);
+        }
+        if (p2tIsEOF(fileNo) || started)
+            break;
+    }
+    if (token == "[" || token == "]" || token == "(" || token == ")")
+        return token;
+    for (;;) {
+        uint8_t c = fileNo.nextByte();
+        if (isWhitespace(c)) {
+            started = false;
+            if (c == '\r' && fileNo.nextByte() != '\n') {
+                int32_t one = 1;
+                p2tSeekBack(fileNo, one);
+            }
+        } else if (c == '/' || c == '[' || c == ']' || c == '(' || c == ')' || (c == '<' && token != "<")
+                   || (c == '>' && token != ">")) {
+            started = false;
+            int32_t one = 1;
+            p2tSeekBack(fileNo, one);
+        } else {
+            token += static_cast<char>(c);
+            if (token == "<<" || token == ">>")
+                return token;
+        }
+        if (p2tIsEOF(fileNo) || !started)
+            return token;
+    }
+}
+
+std::optional<std::vector<uint8_t>> p2tReadFileBytes(const std::string& path)
+{
+    p2tReader reader;
+    if (!reader.openFile(path) || reader.length() == 0)
+        return std::nullopt;
+    std::vector<uint8_t> bytes(static_cast<size_t>(reader.length()));
+    if (reader.readInto(bytes.data(), bytes.size()) != bytes.size())
+        return std::nullopt;
+    return bytes;
+}
+
+bool p2tWriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return ::close(fd) == 0 && done == bytes.size();
+}
+
+std::optional<int32_t> p2tToLong(std::string_view token)
+{
+    size_t i = 0;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-'))
+        negative = token[i++] == '-';
+    int64_t whole = 0;
+    size_t digits = 0;
+    while (i < token.size() && token[i] >= '0' && token[i] <= '9') {
+        whole = whole * 10 + (token[i++] - '0');
+        ++digits;
+        if (whole > static_cast<int64_t>(INT32_MAX) + 1)
+            return std::nullopt;
+    }
+    if (i < token.size() && token[i] == '.') {
+        ++i;
+        size_t fracStart = i;
+        while (i < token.size() && token[i] >= '0' && token[i] <= '9')
+            ++i;
+        digits += i - fracStart;
+        if (i == token.size() && i > fracStart) {
+            // Round half to even on the fraction's digits.
+            std::string_view frac = token.substr(fracStart, i - fracStart);
+            int cmp; // fraction against one half
+            if (frac[0] > '5')
+                cmp = 1;
+            else if (frac[0] < '5')
+                cmp = -1;
+            else
+                cmp = frac.find_first_not_of('0', 1) == std::string_view::npos ? 0 : 1;
+            if (cmp > 0 || (cmp == 0 && whole % 2 == 1))
+                ++whole;
+        }
+    }
+    if (digits == 0 || i != token.size())
+        return std::nullopt;
+    int64_t value = negative ? -whole : whole;
+    if (value < INT32_MIN || value > INT32_MAX)
+        return std::nullopt;
+    return static_cast<int32_t>(value);
+}

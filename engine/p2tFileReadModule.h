@@ -1,0 +1,93 @@
+// The PDF file reader: byte and token access to the one PDF being converted,
+// with one read position shared by every engine operation.
+//
+// The reader object stands where a file number stood: every operation sees
+// the same single file and read position. Reads go through a window buffer,
+// never a system call per byte; every position, token and end-of-file answer
+// is the same as reading one byte at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class p2tReader {
+public:
+    p2tReader() = default;
+    ~p2tReader();
+    p2tReader(const p2tReader&) = delete;
+    p2tReader& operator=(const p2tReader&) = delete;
+
+    // Opens a file for binary reading; false when it cannot be opened or is
+    // longer than a 32-bit offset can address.
+    bool openFile(const std::string& path);
+    // Reads from memory that the caller keeps alive until close().
+    void openMemory(const void* data, size_t size);
+    void close();
+    bool isOpen() const { return open_; }
+
+    int32_t length() const { return length_; }
+    int64_t position() const { return pos_; }
+    void setPosition(int64_t pos) { pos_ = pos; }
+
+    // The byte at pos_ (0 past the end), advancing the position.
+    uint8_t nextByte()
+    {
+        if (pos_ >= bufStart_ && pos_ < bufStart_ + static_cast<int64_t>(bufLen_))
+            return buf_[pos_++ - bufStart_];
+        return slowNextByte();
+    }
+
+    // Copies up to n bytes from pos_ on into out (no more than the file holds),
+    // advancing the position by what was copied; returns the count.
+    size_t readInto(uint8_t* out, size_t n);
+
+    // The bytes from the read position up to the end of the file, without
+    // moving the position: lets a scan run over the buffer directly.
+    std::string_view window();
+    bool fillWindowAt(int64_t pos);
+
+private:
+    uint8_t slowNextByte();
+
+    bool open_ = false;
+    int fd_ = -1;
+    int32_t length_ = 0;
+    int64_t pos_ = 0;
+    const uint8_t* buf_ = nullptr; // the window: file bytes [bufStart_, bufStart_ + bufLen_)
+    int64_t bufStart_ = 0;
+    size_t bufLen_ = 0;
+    std::vector<uint8_t> own_;     // window storage for a file
+};
+
+// Stream data as p2tReadBytes returns it: n + 1 bytes, of which those past the
+// end of the file are zeros. The zeros are counted, not stored, so that a huge
+// "/Length" costs no memory.
+struct p2tBytes {
+    std::vector<uint8_t> bytes; // the bytes that lie in the file
+    uint32_t zeroTail = 0;      // zeros after them
+    int64_t size() const { return static_cast<int64_t>(bytes.size()) + zeroTail; }
+};
+
+bool p2tSeek(p2tReader& fileNo, int32_t& position);
+bool p2tSeekEnd(p2tReader& fileNo);
+bool p2tSeekBack(p2tReader& fileNo, int32_t& count);
+int32_t p2tGetPosition(p2tReader& fileNo);
+bool p2tIsEOF(p2tReader& fileNo);
+uint8_t p2tReadByte(p2tReader& fileNo);
+p2tBytes p2tReadBytes(p2tReader& fileNo, int32_t n);
+std::string p2tGetToken(p2tReader& fileNo);
+int32_t p2tGetFileLength(p2tReader& fileNo);
+
+// Whole-file operations (the CID table loader uses them).
+std::optional<std::vector<uint8_t>> p2tReadFileBytes(const std::string& path);
+bool p2tWriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Number tokens. The engine converts tokens to numbers where it expects them;
+// a token that is not a number, or lies outside the range, gives nothing and
+// the operation that asked fails. Accepted: an optional sign, digits and an
+// optional fraction, rounded half to even as the conversion it stands for did.
+std::optional<int32_t> p2tToLong(std::string_view token);

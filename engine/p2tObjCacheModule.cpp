@@ -1,0 +1,276 @@
+#include "engine/p2tObjCacheModule.h"
+
+#include <unordered_set>
+
+namespace {
+
+constexpr size_t kInitialSlots = 1024;
+
+uint64_t hashKey(int32_t id, int32_t gen)
+{
+    uint64_t k = static_cast<uint32_t>(id) | static_cast<uint64_t>(static_cast<uint32_t>(gen)) << 32;
+    k ^= k >> 33;
+    k *= 0xff51afd7ed558ccdULL;
+    k ^= k >> 33;
+    return k;
+}
+
+} // namespace
+
+void ObjCache::reset()
+{
+    records_.clear();
+    slots_.assign(kInitialSlots, 0);
+    types_.resize(2);
+    typeIndex_ = {{"UNKNOWN", kUnknown}, {"???", kNoType}};
+}
+
+void ObjCache::release()
+{
+    records_ = {};
+    slots_ = {};
+    types_.resize(2);
+    typeIndex_ = {{"UNKNOWN", kUnknown}, {"???", kNoType}};
+}
+
+size_t ObjCache::slotFor(int32_t id, int32_t gen) const
+{
+    size_t mask = slots_.size() - 1;
+    size_t i = hashKey(id, gen) & mask;
+    while (slots_[i] != 0) {
+        const Record& r = records_[static_cast<size_t>(slots_[i] - 1)];
+        if (r.id == id && r.gen == gen)
+            break;
+        i = (i + 1) & mask;
+    }
+    return i;
+}
+
+void ObjCache::grow()
+{
+    std::vector<int32_t> old = std::move(slots_);
+    slots_.assign(old.empty() ? kInitialSlots : old.size() * 2, 0);
+    for (int32_t entryNo : old)
+        if (entryNo != 0) {
+            const Record& r = records_[static_cast<size_t>(entryNo - 1)];
+            slots_[slotFor(r.id, r.gen)] = entryNo;
+        }
+}
+
+int32_t ObjCache::add(int32_t id, int32_t gen, int32_t address)
+{
+    if ((records_.size() + 1) * 2 > slots_.size())
+        grow();
+    records_.push_back({id, gen, address, kUnknown});
+    auto entryNo = static_cast<int32_t>(records_.size());
+    size_t slot = slotFor(id, gen);
+    if (slots_[slot] == 0) // the first registration of a number and generation wins
+        slots_[slot] = entryNo;
+    return entryNo;
+}
+
+int32_t ObjCache::find(int32_t id, int32_t gen) const
+{
+    if (slots_.empty())
+        return -1;
+    int32_t entryNo = slots_[slotFor(id, gen)];
+    return entryNo == 0 ? -1 : entryNo;
+}
+
+uint32_t ObjCache::internType(const std::string& type)
+{
+    auto [it, added] = typeIndex_.try_emplace(type, static_cast<uint32_t>(types_.size()));
+    if (added)
+        types_.push_back(type);
+    return it->second;
+}
+
+void p2tObjCacheInit(ObjCache& cache) { cache.reset(); }
+
+void p2tObjCacheErase(ObjCache& cache) { cache.release(); }
+
+int32_t p2tObjCacheRegister(ObjCache& cache, int32_t id, int32_t gen, int32_t address)
+{
+    return cache.add(id, gen, address);
+}
+
+int32_t p2tObjCacheFind(const ObjCache& cache, int32_t id, int32_t gen)
+{
+    if (id < 0 || gen < 0)
+        return -1;
+    return cache.find(id, gen);
+}
+
+ObjCacheEntry p2tGetObjCache(ObjCacheContext& ctx, int32_t entryNo)
+{
+    ObjCache::Record& r = ctx.cache.record(entryNo);
+    if (r.type == ObjCache::kUnknown) {
+        int32_t saved = p2tGetPosition(ctx.fileNo);
+        int32_t address = r.address;
+        if (p2tSeek(ctx.fileNo, address)) {
+            for (;;) {
+                std::string t = p2tGetToken(ctx.fileNo);
+                if (t == "/Type") {
+                    r.type = ctx.cache.internType(p2tGetToken(ctx.fileNo));
+                    break;
+                }
+                if (t == "endobj") {
+                    r.type = ObjCache::kNoType;
+                    break;
+                }
+                if (p2tIsEOF(ctx.fileNo))
+                    break;
+            }
+        }
+        p2tSeek(ctx.fileNo, saved);
+    }
+    ObjCacheEntry e;
+    e.id = r.id;
+    e.gen = r.gen;
+    e.objType = ctx.cache.typeName(r.type);
+    e.address = r.address;
+    return e;
+}
+
+std::string p2tGetObjType(ObjCacheContext& ctx, int32_t id, int32_t gen)
+{
+    int32_t entryNo = p2tObjCacheFind(ctx.cache, id, gen);
+    if (entryNo == -1)
+        return {};
+    return p2tGetObjCache(ctx, entryNo).objType;
+}
+
+bool p2tSeekObj(ObjCacheContext& ctx, int32_t id, int32_t gen)
+{
+    int32_t entryNo = p2tObjCacheFind(ctx.cache, id, gen);
+    if (entryNo == -1)
+        return false;
+    int32_t address = p2tGetObjCache(ctx, entryNo).address;
+    return p2tSeek(ctx.fileNo, address);
+}
+
+int32_t p2tGetStartXrefPosition(ObjCacheContext& ctx)
+{
+    p2tSeekEnd(ctx.fileNo);
+    int32_t back = 50;
+    p2tSeekBack(ctx.fileNo, back);
+    int32_t result = -1;
+    for (;;) {
+        std::string t = p2tGetToken(ctx.fileNo);
+        if (t == "startxref") {
+            result = p2tToLong(p2tGetToken(ctx.fileNo)).value_or(-1);
+            break;
+        }
+        if (p2tIsEOF(ctx.fileNo))
+            break;
+    }
+    ctx.log.logWrite("p2tGetStartXrefPosition", "pos=" + std::to_string(result));
+    return result;
+}
+
+bool p2tObjCacheConstruction(ObjCacheContext& ctx)
+{
+    int32_t offset = p2tGetStartXrefPosition(ctx);
+    if (offset == -1)
+        return false;
+    return p2tObjCacheConstructionSub(ctx, offset);
+}
+
+namespace {
+
+constexpr const char* kSub = "p2tObjCacheConstructionSub";
+
+// Reads the "xref" keyword and the subsections of the section at offset.
+// False when the section is unreadable.
+bool readSubsections(ObjCacheContext& ctx, int32_t& offset)
+{
+    ctx.log.logWrite(kSub, "処理開始 - xrefPosition=" + std::to_string(offset));
+    // An offset outside the file would leave the reader where it stands and
+    // read some other part of the file as this section.
+    if (!p2tSeek(ctx.fileNo, offset))
+        return false;
+    p2tGetToken(ctx.fileNo); // "xref", not checked
+    for (;;) {
+        std::string t = p2tGetToken(ctx.fileNo);
+        if (t == "trailer")
+            return true;
+        auto first = p2tToLong(t);
+        auto count = p2tToLong(p2tGetToken(ctx.fileNo));
+        if (!first || !count)
+            return false;
+        for (int32_t i = 1; i <= *count; ++i) {
+            auto address = p2tToLong(p2tGetToken(ctx.fileNo));
+            auto gen = p2tToLong(p2tGetToken(ctx.fileNo));
+            std::string kind = p2tGetToken(ctx.fileNo);
+            if (!address || !gen)
+                return false;
+            if (kind != "n")
+                continue;
+            int64_t number = static_cast<int64_t>(*first) + i - 1;
+            if (number < 0 || number > INT32_MAX)
+                return false;
+            auto id = static_cast<int32_t>(number);
+            if (p2tObjCacheFind(ctx.cache, id, *gen) == -1)
+                p2tObjCacheRegister(ctx.cache, id, *gen, *address);
+        }
+        if (p2tIsEOF(ctx.fileNo))
+            return true;
+    }
+}
+
+} // namespace
+
+bool p2tObjCacheConstructionSub(ObjCacheContext& ctx, int32_t& offset)
+{
+    // The "/Prev" chain is walked with an explicit stack rather than by
+    // recursion, so that a file of many updates cannot exhaust the stack, and
+    // a section already read is never read again (a chain that loops is cut).
+    struct Frame {
+        int32_t offset;
+        int32_t resumeAt; // read position after the "/Prev" value
+        long tokens;      // trailer tokens read so far
+    };
+    std::vector<Frame> stack;
+    std::unordered_set<int32_t> visited{offset};
+
+    if (!readSubsections(ctx, offset))
+        return false;
+    ctx.log.logWrite(kSub, "trailerの読み込みを開始します");
+    Frame cur{offset, 0, 0};
+    for (;;) {
+        bool sectionDone = false;
+        ++cur.tokens;
+        if (cur.tokens % 20 == 0)
+            ctx.log.logWrite(kSub, "trailer読込中… xrefPos=" + std::to_string(cur.offset));
+        std::string t = p2tGetToken(ctx.fileNo);
+        if (t == "%%EOF") {
+            ctx.log.logWrite(kSub, "%%EOF発見");
+            sectionDone = true;
+        } else if (t == "/Prev") {
+            auto previous = p2tToLong(p2tGetToken(ctx.fileNo));
+            if (!previous)
+                return false;
+            if (visited.insert(*previous).second) {
+                cur.resumeAt = p2tGetPosition(ctx.fileNo);
+                stack.push_back(cur);
+                int32_t prevOffset = *previous;
+                if (!readSubsections(ctx, prevOffset))
+                    return false;
+                ctx.log.logWrite(kSub, "trailerの読み込みを開始します");
+                cur = Frame{prevOffset, 0, 0};
+                continue;
+            }
+        }
+        if (!sectionDone && p2tIsEOF(ctx.fileNo))
+            sectionDone = true;
+        if (!sectionDone)
+            continue;
+        ctx.log.logWrite(kSub, "処理終了");
+        if (stack.empty())
+            return true;
+        cur = stack.back();
+        stack.pop_back();
+        if (!p2tSeek(ctx.fileNo, cur.resumeAt))
+            return false;
+    }
+}

@@ -1,0 +1,132 @@
+#include "engine/p2tStreamModule.h"
+
+#include "engine/compress.h"
+#include "engine/p2tEngine.h"
+#include "engine/p2tOutputModule.h"
+
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+const std::string kEmpty;
+
+// Inflate limits: the first attempt's buffer, then the second's.
+constexpr size_t kFirstLimit = 1000000 + 1;
+constexpr size_t kSecondLimit = 10000000 + 1;
+
+} // namespace
+
+char p2tByteChar(uint8_t b)
+{
+    // Bytes with no character of their own in the code page keep a space.
+    return (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) ? static_cast<char>(b) : ' ';
+}
+
+std::string p2tByteData2Str(p2tEngine& eng, const std::vector<uint8_t>& data)
+{
+    eng.debugLog.logWrite("p2tByteData2Str", "start");
+    std::string s(data.size(), ' ');
+    for (size_t i = 0; i < data.size(); ++i)
+        s[i] = p2tByteChar(data[i]);
+    eng.debugLog.logWrite("p2tByteData2Str", "end");
+    return s;
+}
+
+const std::string& p2tCID2Str(const CidTable& table, int32_t cid)
+{
+    if (cid < 0 || cid > CidTable::kLastCid)
+        return kEmpty;
+    return table.entries[static_cast<size_t>(cid)];
+}
+
+std::string p2tHexCID2Str(const CidTable& table, std::string_view hexDigits)
+{
+    std::string result;
+    for (size_t p = 0; p + 4 <= hexDigits.size(); p += 4) {
+        int cid = 0;
+        for (size_t k = 0; k < 4; ++k) {
+            int v = hexValue(hexDigits[p + k]);
+            if (v < 0)
+                return result; // not a hexadecimal group: decoding stops here
+            cid = cid << 4 | v;
+        }
+        result += p2tCID2Str(table, cid);
+    }
+    return result;
+}
+
+std::string p2tStringOperands2Str(const CidTable& table, std::string_view line)
+{
+    std::string result;
+    std::string hex;
+    bool inLiteral = false, inHex = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (inLiteral) {
+            if (c == '\\') {
+                // The next character as it is; no escape is interpreted.
+                result += i + 1 < line.size() ? line[++i] : ' ';
+            } else if (c == ')') {
+                inLiteral = false;
+            } else {
+                result += c;
+            }
+        } else if (inHex) {
+            if (c == ' ')
+                continue;
+            if (c == '>') {
+                inHex = false;
+                result += p2tHexCID2Str(table, hex);
+            } else {
+                hex += c;
+            }
+        } else if (c == '(') {
+            inLiteral = true;
+        } else if (c == '<') {
+            inHex = true;
+            hex.clear();
+        }
+    }
+    return result;
+}
+
+std::vector<uint8_t> p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize)
+{
+    eng.debugLog.logWrite("p2tFlateDecode", "start dataSize=" + std::to_string(dataSize));
+    // The work array is the stream's dataSize bytes followed by one zero byte.
+    p2tBytes work;
+    int64_t keep = std::min<int64_t>(dataSize, static_cast<int64_t>(data.bytes.size()));
+    work.bytes.assign(data.bytes.begin(), data.bytes.begin() + keep);
+    work.zeroTail = static_cast<uint32_t>(static_cast<int64_t>(dataSize) + 1 - keep);
+
+    std::vector<uint8_t> out;
+    bool ok;
+    if (work.size() < 2) {
+        out.assign(static_cast<size_t>(work.size()), 0); // nothing to inflate: the work array as it is
+        ok = true;
+    } else {
+        // One pass with the larger buffer gives what the two attempts give:
+        // whatever fits the first buffer also fits the second.
+        ok = inflateLikeUncompress(work, kSecondLimit, out);
+    }
+    static_assert(kFirstLimit < kSecondLimit);
+    if (!ok) {
+        eng.debugLog.logWrite("p2tFlateDecode", "エラーが発生しました dataSize=" + std::to_string(dataSize));
+        p2tOutputMessage(eng, "...flateDecodeの解凍失敗\r\n");
+        eng.flateFailed = true;
+        return {};
+    }
+    eng.debugLog.logWrite("p2tFlateDecode", "ret=0,ubound=" + std::to_string(static_cast<int64_t>(out.size()) - 1));
+    eng.debugLog.logWrite("p2tFlateDecode", "end");
+    eng.flateFailed = false;
+    return out;
+}

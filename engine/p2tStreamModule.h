@@ -1,0 +1,27 @@
+// Decoding the strings of content streams: bytes to characters, string
+// operands, CID hex strings, and Flate data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/p2tCIDModule.h"
+#include "engine/p2tFileReadModule.h"
+
+struct p2tEngine;
+
+// The character each byte stands for on its own, one character per byte:
+// ASCII and half-width katakana keep their byte; any other byte becomes a
+// space. The result is code page 932 bytes, one per input byte.
+std::string p2tByteData2Str(p2tEngine& eng, const std::vector<uint8_t>& data);
+char p2tByteChar(uint8_t b);
+
+// The text of all string operands on one line (code page 932 bytes).
+std::string p2tStringOperands2Str(const CidTable& table, std::string_view line);
+std::string p2tHexCID2Str(const CidTable& table, std::string_view hexDigits);
+const std::string& p2tCID2Str(const CidTable& table, int32_t cid);
+
+// Inflates a "/FlateDecode" stream; sets eng.flateFailed.
+std::vector<uint8_t> p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize);

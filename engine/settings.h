@@ -1,0 +1,14 @@
+// The conversion settings, held in memory for the whole run of the program.
+#pragma once
+
+#include <string>
+
+struct Settings {
+    static constexpr const char* kDefaultFormat = "---%P/%A---";
+
+    bool OWConfirm = true;  // ask before overwriting an existing text file
+    bool CRLF = true;       // line breaks at text-matrix and next-line operators
+    bool headfootUse[2] = {true, false};                        // 0 header, 1 footer
+    std::string headfootFormat[2] = {kDefaultFormat, kDefaultFormat}; // UTF-8
+    bool subFolder = true;  // include subfolders in a folder run
+};

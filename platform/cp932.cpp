@@ -1,0 +1,200 @@
+#include "platform/cp932.h"
+
+#include <array>
+#include <memory>
+
+namespace platform {
+namespace {
+
+struct Entry {
+    uint16_t code;
+    uint16_t unicode;
+};
+
+constexpr Entry kDoubleByte[] = {
+#include "cp932_table.inc"
+};
+
+struct Tables {
+    // Unicode (BMP) -> CP932 code; 0 means none. Single bytes are stored as is.
+    std::array<uint16_t, 0x10000> encode{};
+    // Lead byte 0x80-0xFF, trail byte 0x00-0xFF -> Unicode; 0 means none.
+    std::array<uint16_t, 0x80 * 0x100> decode{};
+
+    Tables()
+    {
+        for (unsigned b = 1; b < 0x80; ++b)
+            encode[b] = static_cast<uint16_t>(b);
+        for (unsigned b = 0xA1; b <= 0xDF; ++b)
+            encode[0xFF61 + (b - 0xA1)] = static_cast<uint16_t>(b);
+        for (const Entry& e : kDoubleByte) {
+            if (encode[e.unicode] == 0)
+                encode[e.unicode] = e.code;
+            decode[((e.code >> 8) - 0x80) << 8 | (e.code & 0xFF)] = e.unicode;
+        }
+    }
+};
+
+const Tables& tables()
+{
+    static const Tables t;
+    return t;
+}
+
+bool isLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at text[i]; malformed input gives U+FFFD.
+char32_t nextUtf8(std::string_view text, size_t& i)
+{
+    auto b = static_cast<uint8_t>(text[i++]);
+    if (b < 0x80)
+        return b;
+    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+    if (extra < 0 || b >= 0xF8)
+        return 0xFFFD;
+    char32_t c = b & (0x3F >> extra);
+    for (int k = 0; k < extra; ++k) {
+        if (i >= text.size() || (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80)
+            return 0xFFFD;
+        c = c << 6 | (static_cast<uint8_t>(text[i++]) & 0x3F);
+    }
+    return c;
+}
+
+void appendCp932(std::string& out, char32_t c)
+{
+    uint16_t code = c < 0x10000 ? tables().encode[c] : 0;
+    if (c == 0)
+        out += '\0';
+    else if (code == 0)
+        out += '?';
+    else if (code < 0x100)
+        out += static_cast<char>(code);
+    else {
+        out += static_cast<char>(code >> 8);
+        out += static_cast<char>(code & 0xFF);
+    }
+}
+
+// Decodes one CP932 character at bytes[i]; undecodable bytes give '?'.
+char32_t nextCp932(std::string_view bytes, size_t& i)
+{
+    auto b = static_cast<uint8_t>(bytes[i++]);
+    if (isLeadByte(b)) {
+        if (i >= bytes.size())
+            return '?';
+        auto t = static_cast<uint8_t>(bytes[i]);
+        uint16_t u = tables().decode[(b - 0x80) << 8 | t];
+        if (u == 0)
+            return '?';
+        ++i;
+        return u;
+    }
+    char32_t c = cp932SingleByte(b);
+    return c == kNoCharacter ? U'?' : c;
+}
+
+} // namespace
+
+char32_t cp932SingleByte(uint8_t b)
+{
+    if (b < 0x80)
+        return b;
+    if (b >= 0xA1 && b <= 0xDF)
+        return 0xFF61 + (b - 0xA1);
+    return kNoCharacter;
+}
+
+bool hasCp932Form(char32_t c) { return c == 0 || (c < 0x10000 && tables().encode[c] != 0); }
+
+std::string toCp932(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        appendCp932(out, c);
+    }
+    return out;
+}
+
+std::u16string fromCp932(std::string_view bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();)
+        out += static_cast<char16_t>(nextCp932(bytes, i));
+    return out;
+}
+
+std::string utf8ToCp932(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();)
+        appendCp932(out, nextUtf8(utf8, i));
+    return out;
+}
+
+std::string cp932ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() * 3 / 2);
+    for (size_t i = 0; i < bytes.size();)
+        appendUtf8(out, nextCp932(bytes, i));
+    return out;
+}
+
+std::u16string utf8ToUtf16(std::string_view utf8)
+{
+    std::u16string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t c = nextUtf8(utf8, i);
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        else if (c >= 0xD800 && c < 0xE000)
+            c = 0xFFFD;
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+} // namespace platform

@@ -1,0 +1,57 @@
+#include "platform/system.h"
+
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace platform {
+
+uint32_t tickCount()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}
+
+std::string programFolder()
+{
+    std::vector<char> buf(4096);
+    for (;;) {
+        ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0)
+            return ".";
+        if (static_cast<size_t>(n) < buf.size()) {
+            std::string path(buf.data(), static_cast<size_t>(n));
+            size_t slash = path.rfind('/');
+            if (slash == std::string::npos)
+                return ".";
+            return slash == 0 ? std::string("/") : path.substr(0, slash);
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+bool findFile(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name[0] == '.')
+        return false;
+    struct stat st{};
+    if (stat(path.c_str(), &st) != 0)
+        return false;
+    return !S_ISDIR(st.st_mode);
+}
+
+bool isDirectory(const std::string& path)
+{
+    struct stat st{};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace platform

@@ -1,0 +1,24 @@
+// The few operating-system services the program needs, with the meanings the
+// rest of the program relies on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Milliseconds since an arbitrary start, as a 32-bit value that wraps:
+// take differences as uint32_t (modulo 2^32).
+uint32_t tickCount();
+
+// The folder of the running executable, without a trailing "/".
+std::string programFolder();
+
+// True for an existing entry that is not a folder and whose name does not
+// begin with "." (a hidden file). "?" and "*" are ordinary characters.
+bool findFile(const std::string& path);
+
+// True for an existing folder (symbolic links followed); any error gives false.
+bool isDirectory(const std::string& path);
+
+} // namespace platform
