@@ -55,6 +55,7 @@ bool p2tReader::openFile(const std::string& path)
     bufStart_ = 0;
     bufLen_ = 0;
     pos_ = 0;
+    budget_ = readBudgetFor(length_);
     open_ = true;
     return true;
 }
@@ -67,6 +68,7 @@ void p2tReader::openMemory(const void* data, size_t size)
     bufStart_ = 0;
     bufLen_ = static_cast<size_t>(length_);
     pos_ = 0;
+    budget_ = readBudgetFor(length_);
     open_ = true;
 }
 
@@ -103,6 +105,11 @@ bool p2tReader::fillWindowAt(int64_t pos)
 
 uint8_t p2tReader::slowNextByte()
 {
+    if (budget_ < 0) {
+        budget_ = -1;
+        pos_ = std::max<int64_t>(pos_, length_);
+        return 0;
+    }
     // Past the end (or where the file came up short) a read gives 0 and still moves on.
     if (!fillWindowAt(pos_)) {
         ++pos_;
@@ -168,7 +175,7 @@ int32_t p2tGetPosition(p2tReader& fileNo)
     return static_cast<int32_t>(std::min<int64_t>(fileNo.position(), INT32_MAX));
 }
 
-bool p2tIsEOF(p2tReader& fileNo) { return fileNo.position() >= fileNo.length(); }
+bool p2tIsEOF(p2tReader& fileNo) { return fileNo.atEnd(); }
 
 uint8_t p2tReadByte(p2tReader& fileNo) { return fileNo.nextByte(); }
 

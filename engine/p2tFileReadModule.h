@@ -36,10 +36,20 @@ public:
     // The byte at pos_ (0 past the end), advancing the position.
     uint8_t nextByte()
     {
-        if (pos_ >= bufStart_ && pos_ < bufStart_ + static_cast<int64_t>(bufLen_))
+        if (--budget_ >= 0 && pos_ >= bufStart_ && pos_ < bufStart_ + static_cast<int64_t>(bufLen_))
             return buf_[pos_++ - bufStart_];
         return slowNextByte();
     }
+
+    // The tokenizer may read each byte of a file many times over (every scan
+    // runs to the end of an object or of the file), and a damaged file can
+    // make that quadratic. Reading stops once this many bytes have been read
+    // byte by byte: the reader then reports the end of the file everywhere,
+    // and exhausted() tells the driver to fail the file. Sound files read
+    // each byte a few times at most.
+    static int64_t readBudgetFor(int64_t length) { return 64 * length + (64 << 20); }
+    bool exhausted() const { return budget_ < 0; }
+    bool atEnd() const { return pos_ >= length_ || budget_ < 0; }
 
     // Copies up to n bytes from pos_ on into out (no more than the file holds),
     // advancing the position by what was copied; returns the count.
@@ -61,6 +71,7 @@ private:
     int64_t bufStart_ = 0;
     size_t bufLen_ = 0;
     std::vector<uint8_t> own_;     // window storage for a file
+    int64_t budget_ = 0;
 };
 
 // Stream data as p2tReadBytes returns it: n + 1 bytes, of which those past the

@@ -134,7 +134,9 @@ bool p2tMain(p2tEngine& eng, const std::string& fileName)
     if (!eng.fileNo.openFile(fileName))
         return fail("...ファイル破損");
     ObjCacheContext objects = eng.objects();
-    if (!p2tObjCacheConstruction(objects))
+    // A file that made the reader give up (exhausted()) is as unreadable as a
+    // broken one.
+    if (!p2tObjCacheConstruction(objects) || eng.fileNo.exhausted())
         return fail("...ファイル破損");
     ObjCacheEntry root = p2tGetRootObjNumber(eng);
     if (root.objType == "ENCRYPTED!")
@@ -152,7 +154,7 @@ bool p2tMain(p2tEngine& eng, const std::string& fileName)
     eng.progress.setChildMax(static_cast<int32_t>(std::min<int64_t>(childMax, INT32_MAX)));
     eng.progress.setChildValue(1);
 
-    bool walked = p2tDivePages(eng, pages.id, pages.gen);
+    bool walked = p2tDivePages(eng, pages.id, pages.gen) && !eng.fileNo.exhausted();
     if (!walked && !eng.progress.cancelButtonPushed())
         return fail("...ページ矛盾");
 

@@ -1,0 +1,43 @@
+// A small PDF writer for the tests: lays out objects one after the other,
+// remembers where each begins, and writes cross-reference sections with the
+// right offsets. Damaged files are made by editing what it writes.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+std::string deflateBytes(const std::string& data);
+
+class PdfWriter {
+public:
+    PdfWriter() : out_("%PDF-1.4\n") {}
+
+    // "N G obj\n" body "\nendobj\n"; the offset is remembered for the next xref.
+    void object(int number, const std::string& body, int gen = 0);
+    // A stream object with /Length (and /Filter /FlateDecode when deflated).
+    void stream(int number, const std::string& data, bool deflated = false, const std::string& extraDict = "");
+    void raw(const std::string& bytes) { out_ += bytes; }
+
+    // A cross-reference section listing the objects written since the last one
+    // (the first one also lists the free entry 0), in one subsection per run
+    // of consecutive numbers, then its trailer and "startxref". Returns the
+    // section's offset.
+    size_t section(const std::string& trailerEntries, bool eofMarker = true);
+
+    size_t size() const { return out_.size(); }
+    const std::string& str() const { return out_; }
+
+private:
+    std::string out_;
+    std::map<std::pair<int, int>, size_t> pending_; // (number, gen) -> offset
+    bool firstSection_ = true;
+};
+
+// A whole document: catalog 1, page tree root 2, then per page a /Page and a
+// content stream of the text given.
+std::string simplePdf(const std::vector<std::string>& pageContents, bool deflated = false);
+
+// A content stream that shows one line of text.
+std::string showText(const std::string& text);

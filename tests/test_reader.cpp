@@ -1,0 +1,206 @@
+// The tokenizer and the read position: every later step of the engine relies
+// on exactly these tokens and positions.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "engine/p2tFileReadModule.h"
+#include "tests/support/tempDir.h"
+
+namespace {
+
+std::vector<std::string> tokensOf(const std::string& bytes)
+{
+    p2tReader r;
+    r.openMemory(bytes.data(), bytes.size());
+    std::vector<std::string> out;
+    while (!p2tIsEOF(r))
+        out.push_back(p2tGetToken(r));
+    // Whitespace at the very end makes one last token of the zero read past it.
+    if (!out.empty() && out.back() == std::string(1, '\0'))
+        out.pop_back();
+    return out;
+}
+
+using Tokens = std::vector<std::string>;
+
+} // namespace
+
+TEST(TokenizerTest, DictionariesAndNamesSplitAtDelimiters)
+{
+    EXPECT_EQ(tokensOf(" <</Size 6/Root 1 0 R>> "), (Tokens{"<<", "/Size", "6", "/Root", "1", "0", "R", ">>"}));
+    EXPECT_EQ(tokensOf(" 123>> "), (Tokens{"123", ">>"}));
+    EXPECT_EQ(tokensOf(" abc<< "), (Tokens{"abc", "<<"}));
+    EXPECT_EQ(tokensOf(" /Type/Page "), (Tokens{"/Type", "/Page"}));
+    EXPECT_EQ(tokensOf(" [3 0 R] "), (Tokens{"[", "3", "0", "R", "]"}));
+}
+
+TEST(TokenizerTest, StringsAndHexStringsAreNotRecognised)
+{
+    EXPECT_EQ(tokensOf(" (Hello World) "), (Tokens{"(", "Hello", "World", ")"}));
+    EXPECT_EQ(tokensOf(" <48656C6C6F> "), (Tokens{"<48656C6C6F", ">"}));
+    EXPECT_EQ(tokensOf(" <> "), (Tokens{"<", ">"}));
+    EXPECT_EQ(tokensOf(" %%EOF %PDF-1.4 "), (Tokens{"%%EOF", "%PDF-1.4"}));
+}
+
+TEST(TokenizerTest, OnlySpaceCrAndLfAreWhitespace)
+{
+    EXPECT_EQ(tokensOf(" a\tb "), (Tokens{"a\tb"}));
+    EXPECT_EQ(tokensOf(" a b "), (Tokens{"a", "b"}));
+    EXPECT_EQ(tokensOf(" a\rb "), (Tokens{"a", "b"}));
+    EXPECT_EQ(tokensOf(" a\nb "), (Tokens{"a", "b"}));
+}
+
+TEST(TokenizerTest, CrLfIsConsumedWholeAndALoneCrOnlyItself)
+{
+    std::string entry = " 0000000017 00000 n\r\nX";
+    p2tReader r;
+    r.openMemory(entry.data(), entry.size());
+    EXPECT_EQ(p2tGetToken(r), "0000000017");
+    EXPECT_EQ(p2tGetToken(r), "00000");
+    EXPECT_EQ(p2tGetToken(r), "n");
+    EXPECT_EQ(p2tGetPosition(r), static_cast<int32_t>(entry.size() - 1)); // after the LF
+
+    std::string loneCr = " abc\r5";
+    r.openMemory(loneCr.data(), loneCr.size());
+    EXPECT_EQ(p2tGetToken(r), "abc");
+    EXPECT_EQ(p2tGetPosition(r), 5); // at the 5
+}
+
+TEST(TokenizerTest, StreamKeywordLeavesPositionAtTheData)
+{
+    std::string s = " stream\r\nDATA";
+    p2tReader r;
+    r.openMemory(s.data(), s.size());
+    EXPECT_EQ(p2tGetToken(r), "stream");
+    EXPECT_EQ(p2tReadByte(r), 'D');
+}
+
+TEST(TokenizerTest, TokensAtTheEndOfTheFile)
+{
+    std::string s = " %%EOF";
+    p2tReader r;
+    r.openMemory(s.data(), s.size());
+    EXPECT_EQ(p2tGetToken(r), "%%EOF");
+    EXPECT_TRUE(p2tIsEOF(r));
+    // A one-byte last token goes on reading once after the end, and that read gives 0.
+    s = " a x";
+    r.openMemory(s.data(), s.size());
+    EXPECT_EQ(p2tGetToken(r), "a");
+    EXPECT_EQ(p2tGetToken(r), std::string("x\0", 2));
+    s = " a ";
+    r.openMemory(s.data(), s.size());
+    EXPECT_EQ(p2tGetToken(r), "a");
+    EXPECT_TRUE(p2tIsEOF(r));
+    EXPECT_EQ(p2tGetToken(r), std::string(2, '\0')) << "at the end every token is two zeros";
+}
+
+TEST(ReaderTest, SeekRules)
+{
+    std::string s = "ABCDEF";
+    p2tReader r;
+    r.openMemory(s.data(), s.size());
+
+    int32_t zero = 0;
+    EXPECT_TRUE(p2tSeek(r, zero));
+    EXPECT_EQ(zero, 1) << "seeking to 0 lands on offset 1";
+    EXPECT_EQ(p2tReadByte(r), 'B');
+
+    int32_t atLength = 6;
+    EXPECT_FALSE(p2tSeek(r, atLength));
+    EXPECT_EQ(p2tGetPosition(r), 2) << "a refused seek does not move";
+    int32_t negative = -1;
+    EXPECT_FALSE(p2tSeek(r, negative));
+
+    EXPECT_TRUE(p2tSeekEnd(r));
+    EXPECT_EQ(p2tReadByte(r), 'F');
+    EXPECT_TRUE(p2tIsEOF(r));
+    EXPECT_EQ(p2tReadByte(r), 0) << "reads past the end give 0";
+    EXPECT_TRUE(p2tIsEOF(r));
+
+    int32_t back = 50;
+    int32_t five = 5;
+    p2tSeek(r, five);
+    EXPECT_TRUE(p2tSeekBack(r, back));
+    EXPECT_EQ(back, 1) << "clamped to 0, which lands on 1";
+}
+
+TEST(ReaderTest, ReadBytesGivesOneMoreThanAskedAndZerosPastTheEnd)
+{
+    std::string s = "0123456789";
+    p2tReader r;
+    r.openMemory(s.data(), s.size());
+    int32_t two = 2;
+    p2tSeek(r, two);
+    p2tBytes b = p2tReadBytes(r, 4);
+    EXPECT_EQ(b.size(), 5);
+    EXPECT_EQ(std::string(b.bytes.begin(), b.bytes.end()), "23456");
+
+    int32_t eight = 8;
+    p2tSeek(r, eight);
+    b = p2tReadBytes(r, 2000000000);
+    EXPECT_EQ(b.size(), 2000000001) << "counted, not allocated";
+    EXPECT_EQ(b.bytes.size(), 2u);
+    EXPECT_TRUE(p2tIsEOF(r));
+}
+
+TEST(ReaderTest, EmptyFileHasNothingToSeek)
+{
+    p2tReader r;
+    r.openMemory("", 0);
+    EXPECT_FALSE(p2tSeekEnd(r));
+    EXPECT_TRUE(p2tIsEOF(r));
+}
+
+TEST(ReaderTest, BufferedFileReadsMatchByteReadsAcrossWindowEdges)
+{
+    // Larger than one read window, with tokens spanning the window edges.
+    std::string big;
+    for (int i = 0; big.size() < 300000; ++i)
+        big += "/Name" + std::to_string(i) + (i % 7 == 0 ? "\r\n" : i % 5 == 0 ? "\r" : " ");
+    TempDir dir;
+    std::string path = dir.write("big.bin", big);
+    p2tReader fromFile, fromMemory;
+    ASSERT_TRUE(fromFile.openFile(path));
+    fromMemory.openMemory(big.data(), big.size());
+    int n = 0;
+    while (!p2tIsEOF(fromMemory)) {
+        ASSERT_EQ(p2tGetToken(fromFile), p2tGetToken(fromMemory)) << "token " << n;
+        ASSERT_EQ(p2tGetPosition(fromFile), p2tGetPosition(fromMemory));
+        ++n;
+    }
+    EXPECT_TRUE(p2tIsEOF(fromFile));
+    int32_t at = 70000;
+    p2tSeek(fromFile, at);
+    EXPECT_EQ(p2tReadBytes(fromFile, 99999).bytes, std::vector<uint8_t>(big.begin() + 70000, big.begin() + 170000));
+}
+
+TEST(ReaderTest, WholeFileOperations)
+{
+    TempDir dir;
+    EXPECT_FALSE(p2tReadFileBytes(dir.file("missing")));
+    EXPECT_FALSE(p2tReadFileBytes(dir.write("empty", "")));
+    std::vector<uint8_t> bytes{1, 2, 3};
+    EXPECT_TRUE(p2tWriteFileBytes(dir.file("out"), bytes));
+    EXPECT_EQ(*p2tReadFileBytes(dir.file("out")), bytes);
+}
+
+TEST(NumberTokenTest, AcceptsIntegersAndRoundsFractionsHalfToEven)
+{
+    EXPECT_EQ(p2tToLong("0000000017"), 17);
+    EXPECT_EQ(p2tToLong("-3"), -3);
+    EXPECT_EQ(p2tToLong("+8"), 8);
+    EXPECT_EQ(p2tToLong("12.5"), 12);
+    EXPECT_EQ(p2tToLong("13.5"), 14);
+    EXPECT_EQ(p2tToLong("12.51"), 13);
+    EXPECT_EQ(p2tToLong("2147483647"), INT32_MAX);
+    EXPECT_EQ(p2tToLong("-2147483648"), INT32_MIN);
+}
+
+TEST(NumberTokenTest, RefusesWhatIsNotANumberOrOutOfRange)
+{
+    for (const char* bad : {"", "R", "obj", "12a", "1 2", "-", ".", "2147483648", "99999999999", "0x10",
+                            "\0\0"})
+        EXPECT_FALSE(p2tToLong(bad)) << bad;
+    EXPECT_FALSE(p2tToLong(std::string("12\0", 3)));
+}
