@@ -1,0 +1,218 @@
+// Text extraction from content streams: what each kind of line gives, string
+// operands, CID hex strings, Flate data and the CID table.
+#include <gtest/gtest.h>
+
+#include "engine/compress.h"
+#include "engine/p2tDivePagesModule.h"
+#include "engine/p2tEtcModule.h"
+#include "engine/p2tStreamModule.h"
+#include "platform/cp932.h"
+#include "tests/support/engineHarness.h"
+#include "tests/support/pdfWriter.h"
+
+namespace {
+
+std::string sjis(const char* utf8) { return platform::utf8ToCp932(utf8); }
+
+} // namespace
+
+TEST(ExtractionTest, FontAndMatrixOperatorsGiveSpacesAndLineBreaks)
+{
+    EngineHarness h;
+    const std::string s = "BT\n/F1 12 Tf\n1 0 0 1 72 700 Tm\n(Hello) Tj\nET";
+    EXPECT_EQ(h.analyze(s), " \r\nHello\r\n");
+    h.settings.CRLF = false;
+    EXPECT_EQ(h.analyze(s), " Hello\r\n");
+}
+
+TEST(ExtractionTest, OnlyTheOperatorAtTheVeryEndOfALineCounts)
+{
+    EngineHarness h;
+    EXPECT_EQ(h.analyze("[(Hel) -120 (lo)] TJ"), "Hello\r\n") << "kerning numbers give nothing";
+    EXPECT_EQ(h.analyze("(Hello) Tj ET"), "\r\n");
+    EXPECT_EQ(h.analyze("(Hello) Tj "), "\r\n") << "a blank after the operator hides it";
+    EXPECT_EQ(h.analyze("(a) tj\n(b) tJ\n(c) TJ"), "abc\r\n") << "any letter case";
+    EXPECT_EQ(h.analyze("(x) Td\n(y) T*\n(z) \"\nBT\nET"), "\r\n");
+    EXPECT_EQ(h.analyze(""), "\r\n");
+}
+
+TEST(ExtractionTest, NextLineShowOperator)
+{
+    EngineHarness h;
+    EXPECT_EQ(h.analyze("(Next) '"), "\r\nNext\r\n");
+    h.settings.CRLF = false;
+    EXPECT_EQ(h.analyze("(Next) '"), "Next\r\n");
+}
+
+TEST(ExtractionTest, LiteralStringsTakeEveryCharacterAsItIs)
+{
+    EngineHarness h;
+    EXPECT_EQ(h.analyze("(a\\)b) Tj"), "a)b\r\n");
+    EXPECT_EQ(h.analyze("(a(b)c) Tj"), "a(b\r\n") << "parentheses are not counted";
+    EXPECT_EQ(h.analyze("(\\n\\\\\\101) Tj"), "n\\101\r\n") << "no escape is interpreted";
+    EXPECT_EQ(h.analyze("(open Tj"), "open Tj\r\n") << "an open literal gives what it has";
+    EXPECT_EQ(h.analyze("(ab\\"), "\r\n");
+    EXPECT_EQ(h.analyze(std::string("(a\0b) Tj", 8)), "ab\r\n") << "NULs are dropped";
+    EXPECT_EQ(h.analyze("(\xb1\xb2\x82\xa0) Tj"), "\xb1\xb2  \r\n") << "half-width katakana kept, other high bytes blank";
+}
+
+TEST(ExtractionTest, LineEndsOfEveryKindGiveTheSameText)
+{
+    EngineHarness h;
+    std::string crlf = h.analyze("/F1 1 Tf\r\n1 0 0 1 0 0 Tm\r\n(A) Tj\r\n");
+    EXPECT_EQ(crlf, " \r\nA\r\n");
+    EXPECT_EQ(h.analyze("/F1 1 Tf\n1 0 0 1 0 0 Tm\n(A) Tj\n"), crlf);
+    EXPECT_EQ(h.analyze("/F1 1 Tf\r1 0 0 1 0 0 Tm\r(A) Tj\r"), crlf);
+}
+
+TEST(ExtractionTest, HexStringsAreCidsOfTheTable)
+{
+    EngineHarness h;
+    EXPECT_EQ(h.analyze("<00220023> Tj"), "AB\r\n");
+    EXPECT_EQ(h.analyze("<0022 0023> Tj"), "AB\r\n") << "blanks inside are ignored";
+    EXPECT_EQ(h.analyze("<034b034c> Tj"), sjis("あぃ") + "\r\n");
+    EXPECT_EQ(h.analyze("<48656C6C6F> Tj"), "\r\n") << "CIDs beyond the table and leftover digits give nothing";
+    EXPECT_EQ(h.analyze("<0022zz230023> Tj"), "A\r\n") << "decoding stops at a group that is not hexadecimal";
+    EXPECT_EQ(h.analyze("[<0022> 50 (x) <0023>] TJ"), "AxB\r\n");
+    EXPECT_EQ(h.analyze("<00220023 Tj"), "\r\n") << "an open hex string gives nothing";
+}
+
+TEST(ExtractionTest, CidTableGivesWhatTheMapSays)
+{
+    const CidTable& t = buildCidTable();
+    EXPECT_EQ(p2tCID2Str(t, 1), " ");   // U+0020
+    EXPECT_EQ(p2tCID2Str(t, 34), "A");  // U+0041
+    EXPECT_EQ(p2tCID2Str(t, 843), sjis("あ"));
+    EXPECT_EQ(p2tCID2Str(t, 15443), "") << "U+2A6xx has no code page 932 form";
+    EXPECT_EQ(p2tCID2Str(t, 7887), sjis("、")) << "a vertical form gives its base character";
+    for (int32_t cid : {0, -1, 15444, 65535})
+        EXPECT_EQ(p2tCID2Str(t, cid), "") << cid;
+}
+
+TEST(ExtractionTest, UnsupportedFiltersStopTheFile)
+{
+    EngineHarness h;
+    EXPECT_EQ(h.analyze("(x) Tj", "/LZWDecode"), "<failed>");
+    EXPECT_EQ(h.log.text(), "フィルタ未対応:/LZWDecode");
+    EXPECT_EQ(h.analyze("(x) Tj", "["), "<failed>");
+}
+
+TEST(FlateTest, InflatesAndFailsAsTheTwoAttemptsWould)
+{
+    EngineHarness h;
+    EXPECT_EQ(h.analyze(deflateBytes("(Hi) Tj\n"), "/FlateDecode"), "Hi\r\n");
+    EXPECT_EQ(h.analyze(deflateBytes("(Hi) Tj\n") + "trailing", "/FlateDecode"), "Hi\r\n")
+        << "bytes after the end of the zlib stream are ignored";
+
+    std::string big(1500000, ' ');
+    big += "\n(Big) Tj";
+    EXPECT_EQ(h.analyze(deflateBytes(big), "/FlateDecode"), "Big\r\n") << "needs the second, larger buffer";
+
+    std::string tooBig(10000002, ' ');
+    EXPECT_EQ(h.analyze(deflateBytes(tooBig), "/FlateDecode"), "<failed>");
+    EXPECT_EQ(h.log.text(), "...flateDecodeの解凍失敗\r\n");
+    EXPECT_TRUE(h.eng.flateFailed);
+
+    h.log.clear();
+    EXPECT_EQ(h.analyze("not zlib at all", "/FlateDecode"), "<failed>");
+    EXPECT_EQ(h.log.text(), "...flateDecodeの解凍失敗\r\n");
+}
+
+TEST(FlateTest, EmptyStreamsAreNotFailures)
+{
+    EngineHarness h;
+    EXPECT_EQ(h.analyze("", "/FlateDecode"), "\r\n") << "Length 0: one zero byte, nothing to inflate";
+    EXPECT_EQ(h.analyze(deflateBytes(""), "/FlateDecode"), "\r\n") << "inflates to nothing: adds no text";
+    EXPECT_FALSE(h.eng.flateFailed);
+    EXPECT_EQ(h.log.text(), "");
+}
+
+TEST(FlateTest, UncompressBytesWrapper)
+{
+    std::vector<uint8_t> one{42};
+    EXPECT_EQ(uncompressBytes(one, 500000), 0);
+    EXPECT_EQ(one, std::vector<uint8_t>{42});
+
+    std::string packed = deflateBytes("hello");
+    std::vector<uint8_t> data(packed.begin(), packed.end());
+    EXPECT_EQ(uncompressBytes(data, 500000), 0);
+    EXPECT_EQ(std::string(data.begin(), data.end()), "hello");
+
+    std::vector<uint8_t> garbage{1, 2, 3};
+    EXPECT_NE(uncompressBytes(garbage, 500000), 0);
+    EXPECT_EQ(garbage, (std::vector<uint8_t>{1, 2, 3}));
+
+    std::vector<uint8_t> small(packed.begin(), packed.end());
+    EXPECT_NE(uncompressBytes(small, 3), 0) << "more than outSize + 1 bytes";
+    int32_t lb, ub;
+    getArrayBounds({}, lb, ub);
+    EXPECT_EQ(lb, 0);
+    EXPECT_EQ(ub, 0);
+}
+
+TEST(CidTableTest, LoadsExactlyTheLinesOfTheDataFile)
+{
+    auto text = [](int lines, const std::string& end) {
+        std::string s;
+        for (int i = 1; i <= lines; ++i)
+            s += "L" + std::to_string(i) + end;
+        return std::vector<uint8_t>(s.begin(), s.end());
+    };
+    CidTable t;
+    EXPECT_FALSE(p2tCIDLoadText(t, text(15442, "\r\n")));
+    EXPECT_TRUE(p2tCIDLoadText(t, text(15443, "\r\n")));
+    EXPECT_EQ(t.entries[15443], "L15443");
+    EXPECT_TRUE(p2tCIDLoadText(t, text(15500, "\r")));
+    EXPECT_EQ(t.entries[1], "L1");
+    EXPECT_EQ(t.entries[0], "");
+}
+
+TEST(CidTableTest, StartUpFailuresShowTheMessage)
+{
+    TempDir dir;
+    FakeBoxes boxes;
+    CidTable t;
+    EXPECT_FALSE(p2tCIDInit(t, dir.path(), boxes));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "AdobeCID.datの読み込みでエラーが発生しました");
+    EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Critical);
+
+    dir.write("AdobeCID.dat", "x"); // one byte: taken as is, then too few lines
+    EXPECT_FALSE(p2tCIDInit(t, dir.path(), boxes));
+    EXPECT_EQ(boxes.shown.size(), 2u);
+
+    dir.write("AdobeCID.dat", "not zlib data"); // no message, empty table
+    EXPECT_TRUE(p2tCIDInit(t, dir.path(), boxes));
+    EXPECT_EQ(boxes.shown.size(), 2u);
+}
+
+TEST(CidTableTest, TemporaryDataFileNames)
+{
+    TempDir dir;
+    std::tm when{};
+    when.tm_year = 115;
+    when.tm_mon = 2;
+    when.tm_mday = 2;
+    when.tm_hour = 14;
+    when.tm_min = 5;
+    when.tm_sec = 9;
+    when.tm_isdst = -1;
+    std::time_t t = std::mktime(&when);
+    EXPECT_EQ(p2tMakeDataFileName(dir.path(), t), dir.file("data-20150302-140509-000.dat"));
+    dir.write("data-20150302-140509-000.dat", "");
+    EXPECT_EQ(p2tMakeDataFileName(dir.path(), t), dir.file("data-20150302-140509-001.dat"));
+}
+
+TEST(HeadFootTest, PlaceholdersAreReplacedInOrder)
+{
+    EngineHarness h;
+    h.eng.pageNo = 3;
+    h.eng.totalPages = 10;
+    h.eng.currentFileName = "/docs/a.pdf";
+    EXPECT_EQ(p2tExpandHeadFoot(h.eng, "Page %P of %A (%N)"), "Page 3 of 10 (a.pdf)");
+    EXPECT_EQ(p2tExpandHeadFoot(h.eng, "%F"), "/docs/a.pdf");
+    EXPECT_EQ(p2tExpandHeadFoot(h.eng, "%X %p 100%"), "%X %p 100%");
+    h.eng.currentFileName = "/docs/x%Fy.pdf";
+    EXPECT_EQ(p2tExpandHeadFoot(h.eng, "%N"), "x/docs/x%Fy.pdfy.pdf") << "a name holding %F gets the path";
+    EXPECT_EQ(p2tExpandHeadFoot(h.eng, "頁%P"), sjis("頁3"));
+}
