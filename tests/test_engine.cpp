@@ -1,0 +1,420 @@
+// Converting whole files: the driver's messages, the page tree walk, content
+// streams, headers and footers, cancellation and damaged files.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "engine/p2tDivePagesModule.h"
+#include "platform/cp932.h"
+#include "tests/support/engineHarness.h"
+#include "tests/support/pdfWriter.h"
+
+namespace {
+
+const std::string kHeader1of1 = "\r\n---1/1---\r\n";
+
+std::string header(int page, int total) { return "\r\n---" + std::to_string(page) + "/" + std::to_string(total) + "---\r\n"; }
+
+// A catalog, a root /Pages node with the kids given, and the rest as written.
+PdfWriter treeWith(const std::string& kids, int count)
+{
+    PdfWriter w;
+    w.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    w.object(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(count) + " >>");
+    return w;
+}
+
+} // namespace
+
+TEST(DriverTest, ConvertsAWellFormedFile)
+{
+    EngineHarness h;
+    auto r = h.convert(simplePdf({showText("Hello"), showText("World")}), false);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.log, "") << "nothing is appended on success";
+    EXPECT_EQ(r.text, header(1, 2) + " \r\nHello\r\n" + header(2, 2) + " \r\nWorld\r\n");
+    EXPECT_EQ(h.progress.childMax(), 3);
+    EXPECT_EQ(h.progress.childValues, (std::vector<int32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(h.progress.fileName, "doc.pdf");
+}
+
+TEST(DriverTest, FlateStreamsAndFooters)
+{
+    EngineHarness h;
+    h.settings.headfootUse[0] = false;
+    h.settings.headfootUse[1] = true;
+    h.settings.headfootFormat[1] = "[%P] %N";
+    auto r = h.convert(simplePdf({showText("A"), showText("B")}, true));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.text, " \r\nA\r\n\r\n[1] doc.pdf\r\n \r\nB\r\n\r\n[2] doc.pdf\r\n");
+}
+
+TEST(DriverTest, TraceLinesOfAConversion)
+{
+    EngineHarness h;
+    h.convert(simplePdf({showText("x")}));
+    auto has = [&](const std::string& line) {
+        return std::find(h.trace.begin(), h.trace.end(), line) != h.trace.end();
+    };
+    EXPECT_TRUE(has("p2tGetRootObjNumber: /Root id=1 gen=0"));
+    EXPECT_TRUE(has("p2tGetFirstPagesObjNumber: /Pages id=2 gen=0"));
+    EXPECT_TRUE(has("p2tDivePages: start id=2 gen=0"));
+    EXPECT_TRUE(has("p2tDivePage: start id=3 gen=0"));
+    EXPECT_TRUE(has("p2tReadContents: start id=4 gen=0"));
+    EXPECT_TRUE(has("p2tAnalyzeStream: filterName="));
+}
+
+TEST(DriverTest, EncryptedFilesAreRefused)
+{
+    EngineHarness h;
+    PdfWriter w = treeWith("3 0 R", 1);
+    w.object(3, "<< /Type /Page /Contents 4 0 R >>");
+    w.stream(4, showText("secret"));
+    w.section("/Size 20 /Root 1 0 R /Encrypt 5 0 R");
+    auto r = h.convert(w.str(), false);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...非対応(暗号化)\r\n");
+    EXPECT_EQ(r.text, "") << "the text file is closed, empty";
+}
+
+TEST(DriverTest, DamagedStructureMessages)
+{
+    struct Case {
+        const char* what;
+        std::string pdf;
+        std::string log;
+    };
+    std::string good = simplePdf({showText("x")});
+    PdfWriter noPages;
+    noPages.object(1, "<< /Type /Catalog >>");
+    noPages.section("/Size 2 /Root 1 0 R");
+    PdfWriter noRoot = treeWith("", 0);
+    noRoot.section("/Size 3");
+    PdfWriter pagesMissing;
+    pagesMissing.object(1, "<< /Type /Catalog /Pages 9 0 R >>");
+    pagesMissing.section("/Size 2 /Root 1 0 R");
+    PdfWriter noCount;
+    noCount.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    noCount.object(2, "<< /Type /Pages /Kids [] >>");
+    noCount.section("/Size 3 /Root 1 0 R");
+    PdfWriter hugeCount = treeWith("", 0);
+    hugeCount.object(2, "<< /Type /Pages /Kids [] /Count 99999999999 >>");
+    hugeCount.section("/Size 3 /Root 1 0 R");
+    PdfWriter badKids = treeWith("3 x R", 1);
+    badKids.section("/Size 3 /Root 1 0 R");
+
+    const Case cases[] = {
+        {"data appended after %%EOF", good + std::string(60, ' '), "...ファイル破損\r\n"},
+        {"catalog without /Pages", noPages.str(), "...ファイル破損\r\n"},
+        {"no /Root", noRoot.str(), "...ファイル破損\r\n"},
+        {"/Pages node not in the file", pagesMissing.str(), "...ページ数取得失敗\r\n...ファイル矛盾\r\n"},
+        {"no /Count", noCount.str(), "...ファイル矛盾\r\n"},
+        {"/Count beyond 32 bits", hugeCount.str(), "...ファイル矛盾\r\n"},
+        {"kid number not a number", badKids.str(), "...ページ矛盾\r\n"},
+        {"empty file", "", "...ファイル破損\r\n"},
+        {"one byte", "%", "...ファイル破損\r\n"},
+        {"cut in the middle", good.substr(0, good.size() / 2), "...ファイル破損\r\n"},
+    };
+    for (const Case& c : cases) {
+        EngineHarness h;
+        auto r = h.convert(c.pdf);
+        EXPECT_FALSE(r.ok) << c.what;
+        EXPECT_EQ(r.log, c.log) << c.what;
+    }
+}
+
+TEST(DriverTest, CountZeroStillWalksAndCountAsReferenceTakesTheNumber)
+{
+    EngineHarness h;
+    PdfWriter w = treeWith("", 0);
+    w.section("/Size 3 /Root 1 0 R");
+    auto r = h.convert(w.str());
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(h.progress.childMax(), 1);
+
+    EngineHarness h2;
+    PdfWriter ref;
+    ref.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    ref.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 7 0 R >>");
+    ref.object(3, "<< /Type /Page /Contents 4 0 R >>");
+    ref.stream(4, showText("x"));
+    ref.section("/Size 5 /Root 1 0 R");
+    r = h2.convert(ref.str());
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(h2.progress.childMax(), 8);
+    EXPECT_EQ(r.text, header(1, 7) + " \r\nx\r\n");
+}
+
+TEST(DriverTest, DecliningToOverwriteLeavesTheOldFile)
+{
+    EngineHarness h;
+    std::string old = h.dir.write("doc.txt", "old text");
+    auto r = h.convert(simplePdf({showText("new")}), false);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...出力ファイルが開けません\r\n");
+    EXPECT_EQ(readFile(old), "old text");
+    ASSERT_EQ(h.boxes.shown.size(), 1u);
+    EXPECT_EQ(h.boxes.shown[0].text, "以下のファイルは既に存在します。上書きしますか？\r" + old);
+    EXPECT_TRUE(h.boxes.shown[0].question);
+    EXPECT_EQ(h.boxes.shown[0].icon, MessageBoxes::Icon::Information);
+
+    h.boxes.answers = {true};
+    h.log.clear();
+    r = h.convert(simplePdf({showText("new")}), false);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.text, kHeader1of1 + " \r\nnew\r\n");
+
+    h.settings.OWConfirm = false;
+    r = h.convert(simplePdf({showText("again")}), false);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(h.boxes.shown.size(), 2u) << "no question without OWConfirm";
+    EXPECT_EQ(r.text, kHeader1of1 + " \r\nagain\r\n");
+}
+
+TEST(DriverTest, OutputThatCannotBeCreated)
+{
+    EngineHarness h;
+    h.dir.write(".txt", "hidden, never asked about");
+    h.settings.OWConfirm = false;
+    auto r = h.convert(simplePdf({showText("x")}), false, ".pdf");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...出力ファイルが開けません\r\n");
+    EXPECT_EQ(readFile(h.dir.file(".txt")), "hidden, never asked about");
+
+    if (geteuid() != 0) { // root may write anywhere
+        EngineHarness ro;
+        std::string folder = ro.dir.file("ro");
+        std::filesystem::create_directory(folder);
+        ro.dir.write("ro/doc.pdf", simplePdf({showText("x")}));
+        chmod(folder.c_str(), 0555);
+        EXPECT_FALSE(p2tMain(ro.eng, folder + "/doc.pdf"));
+        EXPECT_EQ(ro.log.text(), "...出力ファイルが開けません\r\n");
+    }
+}
+
+TEST(DriverTest, AFullDiskIsReportedAsAFileThatCouldNotBeClosed)
+{
+    EngineHarness h;
+    h.memory.limit = 10;
+    auto r = h.convert(simplePdf({showText("Hello world, this is more than ten bytes")}));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...出力ファイルがクローズできません\r\n");
+}
+
+TEST(DriverTest, MissingPdfFailsAfterTheTextFileIsOpened)
+{
+    EngineHarness h;
+    h.eng.outputFiles = &h.memory;
+    EXPECT_FALSE(p2tMain(h.eng, h.dir.file("gone.pdf")));
+    EXPECT_EQ(h.log.text(), "...ファイル破損\r\n");
+}
+
+TEST(DriverTest, CancelLetsThePageFinishThenStops)
+{
+    EngineHarness h;
+    h.progress.onChildValue = [&](int32_t v) {
+        if (v == 3) // the progress step after page 2
+            h.progress.setCancelButtonPushed(true);
+    };
+    auto r = h.convert(simplePdf({showText("p1"), showText("p2"), showText("p3"), showText("p4"), showText("p5")}));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...中断\r\n");
+    EXPECT_EQ(r.text, header(1, 5) + " \r\np1\r\n" + header(2, 5) + " \r\np2\r\n");
+}
+
+TEST(WalkTest, NestedNodesInKidsOrder)
+{
+    EngineHarness h;
+    PdfWriter w = treeWith("3 0 R 5 0 R 9 0 R", 3);
+    w.object(3, "<< /Type /Page /Contents 4 0 R >>");
+    w.stream(4, showText("first"));
+    w.object(5, "<< /Type /Pages /Kids [6 0 R 8 0 R] /Count 1 >>");
+    w.object(6, "<< /Type /Page /Contents 7 0 R >>");
+    w.stream(7, showText("nested"));
+    w.object(8, "<< /Type /Annot >>"); // neither a page nor a node: skipped
+    w.object(9, "<< /Type /Page /Contents 10 0 R >>");
+    w.stream(10, showText("last"));
+    w.section("/Size 11 /Root 1 0 R");
+    h.settings.headfootFormat[0] = "%P";
+    auto r = h.convert(w.str());
+    EXPECT_TRUE(r.ok) << r.log;
+    EXPECT_EQ(r.text, "\r\n1\r\n \r\nfirst\r\n\r\n2\r\n \r\nnested\r\n\r\n3\r\n \r\nlast\r\n");
+}
+
+TEST(WalkTest, PagesWithoutContentsOrWithEmptyContents)
+{
+    EngineHarness h;
+    h.settings.headfootUse[1] = true;
+    h.settings.headfootFormat[0] = "H%P";
+    h.settings.headfootFormat[1] = "F%P";
+    PdfWriter w = treeWith("3 0 R 4 0 R", 2);
+    w.object(3, "<< /Type /Page >>");
+    w.object(4, "<< /Type /Page /Contents [] >>");
+    w.section("/Size 5 /Root 1 0 R");
+    auto r = h.convert(w.str());
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.text, "\r\nH1\r\n\r\nH2\r\n\r\nF2\r\n") << "no footer and no progress step without /Contents";
+    EXPECT_EQ(h.progress.childValues, (std::vector<int32_t>{0, 1, 3}));
+}
+
+TEST(WalkTest, EmptyKidsConvertNothing)
+{
+    EngineHarness h;
+    PdfWriter w = treeWith("", 0);
+    w.section("/Size 3 /Root 1 0 R");
+    auto r = h.convert(w.str());
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.text, "");
+}
+
+TEST(ContentsTest, DirectAndIndirectLengthsAndArrays)
+{
+    EngineHarness h;
+    h.settings.headfootUse[0] = false;
+    std::string s = showText("same");
+    PdfWriter w = treeWith("3 0 R 6 0 R", 2);
+    w.object(3, "<< /Type /Page /Contents [4 0 R 5 0 R] >>");
+    w.object(4, "<< /Length 12 0 R >>\nstream\n" + s + "\nendstream");
+    w.object(12, std::to_string(s.size()));
+    w.object(5, "<< /Filter /FlateDecode /Length " + std::to_string(deflateBytes("(two) Tj").size()) + " >>\nstream\n"
+                    + deflateBytes("(two) Tj") + "\nendstream");
+    w.object(6, "<< /Type /Page /Contents 7 0 R >>");
+    w.object(7, "[4 0 R 8 0 R]");
+    w.object(8, "<< /Length 5 >>"); // no stream: nothing, and no failure
+    w.section("/Size 13 /Root 1 0 R");
+    auto r = h.convert(w.str());
+    EXPECT_TRUE(r.ok) << r.log;
+    EXPECT_EQ(r.text, " \r\nsame\r\ntwo\r\n \r\nsame\r\n");
+}
+
+TEST(ContentsTest, MissingLengthStopsTheFile)
+{
+    EngineHarness h;
+    PdfWriter w = treeWith("3 0 R", 1);
+    w.object(3, "<< /Type /Page /Contents 4 0 R >>");
+    w.object(4, "<< >>\nstream\n(x) Tj\nendstream");
+    w.section("/Size 5 /Root 1 0 R");
+    auto r = h.convert(w.str());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...解析エラー(p2tReadContents)\r\n...ページ矛盾\r\n");
+    EXPECT_NE(std::find(h.trace.begin(), h.trace.end(), "p2tReadContents: Lengthが読めません id=4 gen=0 length=-1 filter="),
+              h.trace.end());
+}
+
+TEST(ContentsTest, UnsupportedFilterMessageComesBeforeTheWalksMessage)
+{
+    EngineHarness h;
+    PdfWriter w = treeWith("3 0 R", 1);
+    w.object(3, "<< /Type /Page /Contents 4 0 R >>");
+    w.stream(4, "(x) Tj", false, " /Filter /ASCIIHexDecode");
+    w.section("/Size 5 /Root 1 0 R");
+    auto r = h.convert(w.str());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "フィルタ未対応:/ASCIIHexDecode...ページ矛盾\r\n");
+}
+
+TEST(ContentsTest, LengthBeyondTheFileReadsZerosWithoutAllocatingThem)
+{
+    for (const char* length : {"2000000000", "99999"}) {
+        EngineHarness h;
+        PdfWriter w = treeWith("3 0 R", 1);
+        w.object(3, "<< /Type /Page /Contents 4 0 R >>");
+        w.object(4, std::string("<< /Length ") + length + " >>\nstream\n(x) Tj\n(y) Tj\nendstream");
+        w.section("/Size 5 /Root 1 0 R");
+        auto r = h.convert(w.str());
+        EXPECT_TRUE(r.ok) << length;
+        // The data runs on through the rest of the file and into zeros past
+        // its end; the last line ends in zeros and shows nothing.
+        EXPECT_EQ(r.text, kHeader1of1 + "xy\r\n") << length;
+    }
+}
+
+TEST(ContentsTest, NegativeOrNonNumericLengthFails)
+{
+    for (const char* length : {"-5", "abc"}) {
+        EngineHarness h;
+        PdfWriter w = treeWith("3 0 R", 1);
+        w.object(3, "<< /Type /Page /Contents 4 0 R >>");
+        w.object(4, std::string("<< /Length ") + length + " >>\nstream\n(x) Tj\nendstream");
+        w.section("/Size 5 /Root 1 0 R");
+        auto r = h.convert(w.str());
+        EXPECT_FALSE(r.ok) << length;
+        EXPECT_NE(r.log.find("...ページ矛盾\r\n"), std::string::npos) << length;
+    }
+}
+
+TEST(HostileTest, CyclesAndSharedNodesInThePageTreeFail)
+{
+    EngineHarness h;
+    PdfWriter w = treeWith("3 0 R", 1);
+    w.object(3, "<< /Type /Pages /Kids [2 0 R] >>");
+    w.section("/Size 4 /Root 1 0 R");
+    auto r = h.convert(w.str());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...ページ矛盾\r\n");
+
+    // Every node lists the next twice: 2^40 page visits if followed.
+    EngineHarness h2;
+    PdfWriter d = treeWith("3 0 R 3 0 R", 1);
+    for (int i = 3; i < 43; ++i)
+        d.object(i, "<< /Type /Pages /Kids [" + std::to_string(i + 1) + " 0 R " + std::to_string(i + 1) + " 0 R] >>");
+    d.object(43, "<< /Type /Page /Contents [] >>");
+    d.section("/Size 44 /Root 1 0 R");
+    r = h2.convert(d.str());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...ページ矛盾\r\n");
+}
+
+TEST(HostileTest, DeepTreesAndSelfContainingContentArraysFail)
+{
+    EngineHarness h;
+    PdfWriter w = treeWith("3 0 R", 1);
+    const int depth = 100000;
+    for (int i = 3; i < 3 + depth; ++i)
+        w.object(i, "<< /Type /Pages /Kids [" + std::to_string(i + 1) + " 0 R] >>");
+    w.object(3 + depth, "<< /Type /Page >>");
+    w.section("/Size 100004 /Root 1 0 R");
+    auto r = h.convert(w.str());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...ページ矛盾\r\n");
+
+    EngineHarness h2;
+    PdfWriter a = treeWith("3 0 R", 1);
+    a.object(3, "<< /Type /Page /Contents 4 0 R >>");
+    a.object(4, "[4 0 R]");
+    a.section("/Size 5 /Root 1 0 R");
+    r = h2.convert(a.str());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...ページ矛盾\r\n");
+}
+
+TEST(HostileTest, MoreThan32766PagesConvertWithTheirRealNumbers)
+{
+    EngineHarness h;
+    const int pages = 40000;
+    std::string kids;
+    for (int i = 0; i < pages; ++i)
+        kids += std::to_string(4 + i) + " 0 R ";
+    PdfWriter w = treeWith(kids, pages);
+    w.stream(3, "(p) Tj");
+    for (int i = 0; i < pages; ++i)
+        w.object(4 + i, "<< /Type /Page /Contents 3 0 R >>");
+    w.section("/Size " + std::to_string(4 + pages) + " /Root 1 0 R");
+    h.settings.headfootFormat[0] = "%P/%A";
+    auto r = h.convert(w.str());
+    EXPECT_TRUE(r.ok) << r.log;
+    EXPECT_NE(r.text.find("\r\n40000/40000\r\np\r\n"), std::string::npos);
+    EXPECT_EQ(h.progress.childMax(), 40001);
+    EXPECT_EQ(h.progress.childValues.back(), 40001);
+}
+
+TEST(HostileTest, HugeLinesAndHexStrings)
+{
+    EngineHarness h;
+    std::string line = "(" + std::string(100000, 'a') + ") Tj";
+    EXPECT_EQ(h.analyze(line), std::string(100000, 'a') + "\r\n");
+    std::string hex = "<";
+    for (int i = 0; i < 10000; ++i)
+        hex += "0022";
+    EXPECT_EQ(h.analyze(hex + "> Tj"), std::string(10000, 'A') + "\r\n");
+}
