@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/p2tDivePagesModule.h"
 #include "engine/p2tEngine.h"
 #include "engine/p2tMainModule.h"
 #include "engine/p2tOutputModule.h"
