@@ -1,0 +1,157 @@
+// The console tool as a user runs it: its log on stdout, its exit statuses,
+// the overwrite question without a terminal, its settings, and Ctrl-C.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/system.h"
+#include "tests/support/pdfWriter.h"
+#include "tests/support/tempDir.h"
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+// A copy of the tool in a folder of its own, so that a test controls what lies
+// beside it (Scrivlet.ini, AdobeCID.dat).
+class CliTest : public ::testing::Test {
+protected:
+    TempDir programDir, work;
+    std::string tool = programDir.file("scrivlet-cli");
+
+    void SetUp() override
+    {
+        std::filesystem::copy_file(platform::programFolder() + "/scrivlet-cli", tool);
+        std::filesystem::copy_file(platform::programFolder() + "/AdobeCID.dat", programDir.file("AdobeCID.dat"));
+    }
+
+    pid_t start(const std::vector<std::string>& args)
+    {
+        pid_t pid = fork();
+        if (pid == 0) {
+            int in = open("/dev/null", O_RDONLY);
+            int out = open(work.file(".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int err = open(work.file(".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(err, 2);
+            std::vector<char*> argv{tool.data()};
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(tool.c_str(), argv.data());
+            _exit(127);
+        }
+        return pid;
+    }
+
+    Outcome finish(pid_t pid)
+    {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(work.file(".out")), readFile(work.file(".err"))};
+    }
+
+    Outcome run(const std::vector<std::string>& args) { return finish(start(args)); }
+};
+
+const std::string kPdf = simplePdf({showText("Hello")});
+
+} // namespace
+
+TEST_F(CliTest, ConvertsAFolderAndLogsOneLinePerFile)
+{
+    work.write("docs/a.pdf", kPdf);
+    work.write("docs/sub/b.pdf", simplePdf({showText("B")}, true));
+    Outcome r = run({work.file("docs")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string a = work.file("docs") + "/a.pdf...done(";
+    ASSERT_EQ(r.out.substr(0, a.size()), a);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
+    EXPECT_EQ(r.out.find('\r'), std::string::npos) << "lines end in LF only";
+    EXPECT_NE(r.out.find("/sub/b.pdf...done("), std::string::npos);
+    EXPECT_NE(r.err.find("処理が終了しました"), std::string::npos);
+    EXPECT_EQ(readFile(work.file("docs/a.txt")), "\r\n---1/1---\r\n \r\nHello\r\n");
+}
+
+TEST_F(CliTest, ExitStatuses)
+{
+    std::string good = work.write("good.pdf", kPdf);
+    work.write("mixed/bad.pdf", "not a pdf");
+    work.write("mixed/good.pdf", kPdf);
+    std::string notPdf = work.write("notes.txt", "x");
+
+    EXPECT_EQ(run({work.file("mixed")}).status, 1);
+    Outcome missing = run({work.file("missing.pdf")});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("指定されたファイル/フォルダは存在しません\n" + work.file("missing.pdf")),
+              std::string::npos);
+    EXPECT_EQ(run({notPdf}).status, 2);
+    EXPECT_EQ(run({}).status, 2);
+    EXPECT_EQ(run({"--bogus", good}).status, 2);
+    EXPECT_EQ(run({"--version"}).out, "scrivlet-cli 0.13\n");
+
+    std::filesystem::remove(programDir.file("AdobeCID.dat"));
+    Outcome noTable = run({good});
+    EXPECT_EQ(noTable.status, 2);
+    EXPECT_NE(noTable.err.find("AdobeCID.datの読み込みでエラーが発生しました"), std::string::npos);
+}
+
+TEST_F(CliTest, WithoutATerminalAnExistingTextFileIsKept)
+{
+    std::string pdf = work.write("a.pdf", kPdf);
+    work.write("a.txt", "mine");
+    Outcome r = run({pdf});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, pdf + "...出力ファイルが開けません\n");
+    EXPECT_EQ(readFile(work.file("a.txt")), "mine");
+
+    EXPECT_EQ(run({"--overwrite", pdf}).status, 0);
+    EXPECT_EQ(readFile(work.file("a.txt")), "\r\n---1/1---\r\n \r\nHello\r\n");
+}
+
+TEST_F(CliTest, SettingsFromTheIniFileThenTheOptions)
+{
+    programDir.write("Scrivlet.ini", "[envs]\r\nOWConfirm=True\r\nCRLF=False\r\nsubFolder=False\r\n"
+                                     "[headfoot]\r\nuse0=True\r\nformat0=<%P>\r\nuse1=False\r\nformat1=\r\n");
+    std::string before = readFile(programDir.file("Scrivlet.ini"));
+    work.write("d/a.pdf", kPdf);
+    work.write("d/sub/b.pdf", kPdf);
+    Outcome r = run({work.file("d")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(readFile(work.file("d/a.txt")), "\r\n<1>\r\n Hello\r\n");
+    EXPECT_FALSE(std::filesystem::exists(work.file("d/sub/b.txt")));
+    EXPECT_EQ(readFile(programDir.file("Scrivlet.ini")), before) << "never written";
+
+    r = run({"--overwrite", "--crlf", "--subfolders", "--no-header", "--footer", "[%N]", work.file("d")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(readFile(work.file("d/a.txt")), " \r\nHello\r\n\r\n[a.pdf]\r\n");
+    EXPECT_TRUE(std::filesystem::exists(work.file("d/sub/b.txt")));
+}
+
+TEST_F(CliTest, CtrlCStopsAfterTheCurrentPage)
+{
+    // Enough pages that the conversion is still running when the signal comes.
+    std::vector<std::string> pages(3000, std::string(20000, ' ') + "\n" + showText("page"));
+    std::string pdf = work.write("big.pdf", simplePdf(pages));
+    pid_t pid = start({pdf});
+    for (int i = 0; i < 2000 && !std::filesystem::exists(work.file("big.txt")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(pid, SIGINT);
+    Outcome r = finish(pid);
+    EXPECT_EQ(r.status, 130) << r.out << r.err;
+    EXPECT_EQ(r.out, pdf + "...中断\n");
+    EXPECT_NE(r.err.find("中断ボタンが押されました"), std::string::npos);
+    std::string text = readFile(work.file("big.txt"));
+    EXPECT_EQ(text.substr(text.size() - 6), "page\r\n") << "the last page was finished";
+}
