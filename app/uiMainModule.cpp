@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "app/myEtcModule.h"
+#include "app/parallelRun.h"
 #include "engine/p2tMainModule.h"
 #include "engine/p2tOutputModule.h"
 #include "ui/uiEtcModule.h"
@@ -146,6 +147,33 @@ bool searchPDF(Application& app, std::string& folderPath)
     return true;
 }
 
+namespace {
+
+void convertTargetsOneByOne(Application& app)
+{
+    const int32_t count = app.targetCount; // taken once, before the first file
+    for (int32_t i = 1; i <= count; ++i) {
+        const std::string file = app.targetFiles[static_cast<size_t>(i - 1)];
+        p2tOutputMessage(app.engine, file);
+        bool ok = p2tMain(app.engine, file);
+        if (ok) {
+            ++app.filesConverted;
+            p2tOutputMessage(app.engine, doneMessage(app.engine.now() - app.engine.startTick));
+        } else {
+            ++app.filesFailed;
+            if (app.progress.cancelButtonPushed()) {
+                app.runCancelled = true;
+                app.boxes.showOk("中断ボタンが押されました", MessageBoxes::Icon::Information);
+                break;
+            }
+        }
+        app.progress.setParentValue(i);
+        app.pump.letMessagesThrough();
+    }
+}
+
+} // namespace
+
 bool runConversion(Application& app, const std::string& path)
 {
     app.targetCount = 0;
@@ -187,25 +215,10 @@ bool runConversion(Application& app, const std::string& path)
     app.progress.show();
     app.pump.letMessagesThrough();
 
-    const int32_t count = app.targetCount;
-    for (int32_t i = 1; i <= count; ++i) {
-        const std::string file = app.targetFiles[static_cast<size_t>(i - 1)];
-        p2tOutputMessage(app.engine, file);
-        bool ok = p2tMain(app.engine, file);
-        if (ok) {
-            ++app.filesConverted;
-            p2tOutputMessage(app.engine, doneMessage(app.engine.now() - app.engine.startTick));
-        } else {
-            ++app.filesFailed;
-            if (app.progress.cancelButtonPushed()) {
-                app.runCancelled = true;
-                app.boxes.showOk("中断ボタンが押されました", Icon::Information);
-                break;
-            }
-        }
-        app.progress.setParentValue(i);
-        app.pump.letMessagesThrough();
-    }
+    if (app.jobs > 1 && app.targetCount > 1)
+        convertTargetsInParallel(app, app.jobs);
+    else
+        convertTargetsOneByOne(app);
     app.progress.hide();
     if (!app.progress.cancelButtonPushed())
         app.boxes.showOk("処理が終了しました", Icon::Information);

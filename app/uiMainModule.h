@@ -51,6 +51,7 @@ public:
     int32_t targetCount = 0;
     int16_t searchTick = 0; // file entries examined, modulo 300; never reset by a run
     std::set<std::pair<dev_t, ino_t>> foldersEntered; // this run's folders, each searched once
+    int jobs = 1; // engines converting at once (the console tool; the windows need one)
 
     // How the last run went (the console tool's exit status).
     int32_t filesConverted = 0;

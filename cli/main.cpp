@@ -1,7 +1,10 @@
 // scrivlet-cli: the conversion of the desktop program, from a terminal.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 #include <cstring>
 #include <string>
 
@@ -21,6 +24,9 @@ const char* kUsage =
     "  --crlf / --no-crlf                      line breaks at text positioning\n"
     "  --header FORMAT / --no-header           page header (%P page, %A pages,\n"
     "  --footer FORMAT / --no-footer           %N file name, %F full path)\n"
+    "  --jobs N                                convert N files at once (default: the\n"
+    "                                          number of cores); the log and the\n"
+    "                                          questions keep the files' order\n"
     "  --help, --version\n"
     "The processing log goes to stdout, one line per PDF. Exit status: 0 all\n"
     "converted, 1 some failed, 2 nothing was run, 130 stopped by Ctrl-C.\n";
@@ -32,6 +38,7 @@ struct Options {
     int subFolder = -1, owConfirm = -1, crlf = -1;
     int header = -1, footer = -1;
     std::string headerFormat, footerFormat;
+    int jobs = 0; // 0: one per core
 };
 
 bool parse(int argc, char** argv, Options& o, int& exitNow)
@@ -69,6 +76,15 @@ bool parse(int argc, char** argv, Options& o, int& exitNow)
             if (!value(o.footerFormat))
                 return false;
             o.footer = 1;
+        } else if (a == "--jobs" || a.rfind("--jobs=", 0) == 0) {
+            std::string n;
+            if (a == "--jobs" ? !value(n) : (n = a.substr(7), false))
+                return false;
+            char* end = nullptr;
+            long v = std::strtol(n.c_str(), &end, 10);
+            if (n.empty() || *end != '\0' || v < 1 || v > 256)
+                return false;
+            o.jobs = static_cast<int>(v);
         } else if (a == "--no-footer") {
             o.footer = 0;
         } else if (a == "--") {
@@ -135,6 +151,7 @@ int main(int argc, char** argv)
     if (!p2tCIDInit(app.cidTable, app.programFolder, boxes))
         return kNotRun;
 
+    app.jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     cli::installInterruptHandler();
     bool started = runConversion(app, options.path);
     std::fflush(stdout);

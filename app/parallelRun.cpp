@@ -1,0 +1,193 @@
+#include "app/parallelRun.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "app/myEtcModule.h"
+#include "app/uiMainModule.h"
+#include "engine/p2tMainModule.h"
+#include "engine/p2tOutputModule.h"
+#include "ui/uiEtcModule.h"
+
+std::string outputFileNameFor(const std::string& pdfPath)
+{
+    return getFolderName(pdfPath) + "/" + getBaseName(pdfPath) + ".txt";
+}
+
+namespace {
+
+struct Task {
+    int index;
+    std::optional<bool> overwrite; // the answer given before the file was started
+};
+
+struct Result {
+    bool finished = false;
+    bool ok = false;
+    bool cancelled = false;
+    std::string log;
+    uint32_t elapsed = 0;
+};
+
+// What one worker's engine sees of the windows: its log lines are kept for
+// the file's turn, questions were answered beforehand, and the cancel button
+// is the run's.
+class Worker : public ProgressView, public ProcessingLog, public MessageBoxes, public MessagePump {
+public:
+    explicit Worker(const std::atomic<bool>& cancel) : cancel_(cancel) {}
+
+    void setChildName(const std::string&) override {}
+    void setChildMax(int32_t) override {}
+    void setChildValue(int32_t) override {}
+    void setParentMax(int32_t) override {}
+    void setParentValue(int32_t) override {}
+    void clearForm() override {}
+    bool cancelButtonPushed() const override { return cancel_.load(); }
+    void setCancelButtonPushed(bool) override {}
+    void show() override {}
+    void hide() override {}
+
+    void insert(const std::string& text) override { log += text; }
+    void clear() override {}
+
+    void showOk(const std::string&, Icon) override {}
+    // A file that did not exist when its turn came was not asked about: it is
+    // not replaced.
+    bool askYesNo(const std::string&, Icon) override { return overwrite.value_or(false); }
+
+    void letMessagesThrough() override {}
+
+    std::string log;
+    std::optional<bool> overwrite;
+
+private:
+    const std::atomic<bool>& cancel_;
+};
+
+} // namespace
+
+void convertTargetsInParallel(Application& app, int jobs)
+{
+    const int count = app.targetCount;
+    std::vector<Result> results(static_cast<size_t>(count));
+    std::deque<Task> queue;
+    std::mutex mutex;
+    std::condition_variable workReady, resultReady;
+    std::atomic<bool> cancel{false};
+    bool stop = false;
+
+    auto work = [&] {
+        Worker windows(cancel);
+        p2tEngine eng(app.settings, app.cidTable, windows, windows, windows, windows);
+        for (;;) {
+            Task task;
+            {
+                std::unique_lock lock(mutex);
+                workReady.wait(lock, [&] { return stop || !queue.empty(); });
+                if (queue.empty())
+                    return;
+                task = queue.front();
+                queue.pop_front();
+            }
+            windows.log.clear();
+            windows.overwrite = task.overwrite;
+            Result r;
+            r.ok = p2tMain(eng, app.targetFiles[static_cast<size_t>(task.index)]);
+            r.elapsed = eng.now() - eng.startTick;
+            r.cancelled = !r.ok && cancel.load();
+            r.log = windows.log;
+            r.finished = true;
+            {
+                std::lock_guard lock(mutex);
+                results[static_cast<size_t>(task.index)] = std::move(r);
+            }
+            resultReady.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < std::min(jobs, count); ++t)
+        threads.emplace_back(work);
+
+    std::unordered_map<std::string, int> writing; // text files being written -> how many files write them
+    std::vector<std::string> outputs(static_cast<size_t>(count));
+    int dispatched = 0, emitted = 0, inFlight = 0;
+    bool cancelShown = false;
+    // After cancel no file is started, except that when every file started
+    // has finished without noticing it, the next one is, as one at a time
+    // would: it stops after its first page and the run ends there.
+    auto mayStart = [&] {
+        return dispatched < count && inFlight < jobs && !cancelShown && (!cancel || inFlight == 0);
+    };
+    std::unique_lock lock(mutex);
+    for (;;) {
+        // Start files in order while engines are free. A file whose text file
+        // an earlier file is still writing waits for it: the question about
+        // it, and what it finds on disk, must come after that file.
+        while (mayStart()) {
+            const int i = dispatched;
+            std::string& out = outputs[static_cast<size_t>(i)];
+            out = outputFileNameFor(app.targetFiles[static_cast<size_t>(i)]);
+            if (writing[out] > 0)
+                break;
+            Task task{i, std::nullopt};
+            if (app.settings.OWConfirm && fileExists(out)) {
+                lock.unlock();
+                task.overwrite = app.boxes.askYesNo("以下のファイルは既に存在します。上書きしますか？\r" + out,
+                                                    MessageBoxes::Icon::Information);
+                lock.lock();
+            }
+            ++writing[out];
+            ++inFlight;
+            ++dispatched;
+            queue.push_back(task);
+            workReady.notify_one();
+        }
+        // Write the log of finished files, in order.
+        while (emitted < dispatched && results[static_cast<size_t>(emitted)].finished) {
+            const int i = emitted++;
+            Result r = std::move(results[static_cast<size_t>(i)]);
+            --inFlight;
+            --writing[outputs[static_cast<size_t>(i)]];
+            lock.unlock();
+            p2tOutputMessage(app.engine, app.targetFiles[static_cast<size_t>(i)]);
+            p2tOutputMessage(app.engine, r.log);
+            if (r.ok) {
+                ++app.filesConverted;
+                p2tOutputMessage(app.engine, doneMessage(r.elapsed));
+            } else {
+                ++app.filesFailed;
+            }
+            if (r.cancelled && !cancelShown) {
+                cancelShown = true;
+                app.runCancelled = true;
+                app.boxes.showOk("中断ボタンが押されました", MessageBoxes::Icon::Information);
+            }
+            if (!cancelShown) {
+                app.progress.setParentValue(i + 1);
+                app.pump.letMessagesThrough();
+            }
+            lock.lock();
+        }
+        if (emitted == dispatched && !mayStart())
+            break;
+        resultReady.wait_for(lock, std::chrono::milliseconds(50));
+        lock.unlock();
+        app.pump.letMessagesThrough(); // where Ctrl-C reaches the cancel button
+        lock.lock();
+        if (app.progress.cancelButtonPushed())
+            cancel = true;
+    }
+    stop = true;
+    lock.unlock();
+    workReady.notify_all();
+    for (std::thread& t : threads)
+        t.join();
+}
