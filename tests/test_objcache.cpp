@@ -273,21 +273,3 @@ TEST(ObjCacheTest, LongChainsOfUpdatesDoNotExhaustTheStack)
     EXPECT_TRUE(c.build());
     EXPECT_NE(p2tObjCacheFind(c.cache, 1, 0), -1);
 }
-
-TEST(ObjCacheTest, TrailersWithoutEndMarkersCannotMakeTheReadingQuadratic)
-{
-    // Without "%%EOF" every trailer is read on to the end of the file, so each
-    // of these sections reads all the newer ones again.
-    PdfWriter w;
-    w.object(1, "<< >>");
-    size_t prev = w.section("/Size 2", false);
-    for (int i = 0; i < 30000; ++i) {
-        size_t at = w.size();
-        w.raw("xref\ntrailer << /Prev " + std::to_string(prev) + " /Filler " + std::string(200, 'x') + " >>\n");
-        prev = at;
-    }
-    w.raw("startxref\n" + std::to_string(prev) + "\n%%EOF\n");
-    Cache c(w.str());
-    c.build();
-    EXPECT_TRUE(c.reader.exhausted());
-}
