@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "engine/debugLog.h"
@@ -32,6 +34,9 @@ struct p2tEngine {
 
     DebugLog debugLog;
     p2tReader fileNo; // the open PDF
+    // Set: p2tMain reads the PDF from these bytes (kept alive by the caller)
+    // instead of opening the file; the file name still names the text file.
+    std::optional<std::string_view> memoryPdf;
     ObjCache objCache;
     p2tOutputState output;
     DiskOutputFileSystem diskFiles;

@@ -126,6 +126,39 @@ std::string_view p2tReader::window()
             static_cast<size_t>(bufStart_ + static_cast<int64_t>(bufLen_) - pos_)};
 }
 
+namespace {
+
+struct TokenBytes {
+    bool continues[256];
+    constexpr TokenBytes() : continues()
+    {
+        for (int b = 0; b < 256; ++b)
+            continues[b] = true;
+        for (unsigned char d : {' ', '\r', '\n', '/', '[', ']', '(', ')', '<', '>'})
+            continues[d] = false;
+    }
+};
+constexpr TokenBytes kTokenBytes;
+
+} // namespace
+
+size_t p2tReader::appendTokenRun(std::string& token)
+{
+    if (budget_ <= 0 || !fillWindowAt(pos_))
+        return 0;
+    const uint8_t* p = buf_ + (pos_ - bufStart_);
+    size_t avail = static_cast<size_t>(bufStart_ + static_cast<int64_t>(bufLen_) - pos_);
+    if (static_cast<int64_t>(avail) > budget_)
+        avail = static_cast<size_t>(budget_);
+    size_t n = 0;
+    while (n < avail && kTokenBytes.continues[p[n]])
+        ++n;
+    token.append(reinterpret_cast<const char*>(p), n);
+    pos_ += static_cast<int64_t>(n);
+    budget_ -= static_cast<int64_t>(n);
+    return n;
+}
+
 size_t p2tReader::readInto(uint8_t* out, size_t n)
 {
     if (pos_ < 0 || pos_ >= length_)
@@ -200,38 +233,55 @@ p2tBytes p2tReadBytes(p2tReader& fileNo, int32_t n)
 std::string p2tGetToken(p2tReader& fileNo)
 {
     std::string token;
+    p2tReadToken(fileNo, token);
+    return token;
+}
+
+void p2tReadToken(p2tReader& fileNo, std::string& token)
+{
+    token.clear();
     bool started = false;
+    uint8_t c;
     for (;;) {
-        uint8_t c = fileNo.nextByte();
+        c = fileNo.nextByte();
         if (!isWhitespace(c)) {
             started = true;
             token += static_cast<char>(c);
         }
-        if (p2tIsEOF(fileNo) || started)
+        if (fileNo.atEnd() || started)
             break;
     }
-    if (token == "[" || token == "]" || token == "(" || token == ")")
-        return token;
+    if (token.size() == 1 && (c == '[' || c == ']' || c == '(' || c == ')'))
+        return;
     for (;;) {
-        uint8_t c = fileNo.nextByte();
+        // Bytes that can only continue the token are taken in one go; after
+        // the last byte of the file the token ends.
+        if (fileNo.appendTokenRun(token) > 0) {
+            if (fileNo.atEnd())
+                return;
+            continue;
+        }
+        c = fileNo.nextByte();
+        const bool loneLt = token.size() == 1 && token[0] == '<';
+        const bool loneGt = token.size() == 1 && token[0] == '>';
         if (isWhitespace(c)) {
             started = false;
             if (c == '\r' && fileNo.nextByte() != '\n') {
                 int32_t one = 1;
                 p2tSeekBack(fileNo, one);
             }
-        } else if (c == '/' || c == '[' || c == ']' || c == '(' || c == ')' || (c == '<' && token != "<")
-                   || (c == '>' && token != ">")) {
+        } else if (c == '/' || c == '[' || c == ']' || c == '(' || c == ')' || (c == '<' && !loneLt)
+                   || (c == '>' && !loneGt)) {
             started = false;
             int32_t one = 1;
             p2tSeekBack(fileNo, one);
         } else {
             token += static_cast<char>(c);
-            if (token == "<<" || token == ">>")
-                return token;
+            if ((c == '<' && loneLt) || (c == '>' && loneGt))
+                return; // "<<" or ">>"
         }
-        if (p2tIsEOF(fileNo) || !started)
-            return token;
+        if (fileNo.atEnd() || !started)
+            return;
     }
 }
 

@@ -131,7 +131,9 @@ bool p2tMain(p2tEngine& eng, const std::string& fileName)
     };
     // A PDF that cannot be opened (gone since the search, no permission) is
     // reported as unreadable.
-    if (!eng.fileNo.openFile(fileName))
+    if (eng.memoryPdf)
+        eng.fileNo.openMemory(eng.memoryPdf->data(), eng.memoryPdf->size());
+    else if (!eng.fileNo.openFile(fileName))
         return fail("...ファイル破損");
     ObjCacheContext objects = eng.objects();
     // A file that made the reader give up (exhausted()) is as unreadable as a

@@ -108,8 +108,9 @@ ObjCacheEntry p2tGetObjCache(ObjCacheContext& ctx, int32_t entryNo)
         int32_t saved = p2tGetPosition(ctx.fileNo);
         int32_t address = r.address;
         if (p2tSeek(ctx.fileNo, address)) {
+            std::string t; // reused: the scan may run through a whole content stream
             for (;;) {
-                std::string t = p2tGetToken(ctx.fileNo);
+                p2tReadToken(ctx.fileNo, t);
                 if (t == "/Type") {
                     r.type = ctx.cache.internType(p2tGetToken(ctx.fileNo));
                     break;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
 
 #include "engine/p2tFileReadModule.h"
+#include "tests/support/referenceTokenizer.h"
 #include "tests/support/tempDir.h"
 
 namespace {
@@ -203,4 +205,35 @@ TEST(NumberTokenTest, RefusesWhatIsNotANumberOrOutOfRange)
                             "\0\0"})
         EXPECT_FALSE(p2tToLong(bad)) << bad;
     EXPECT_FALSE(p2tToLong(std::string("12\0", 3)));
+}
+
+// The fast tokenizer against the byte-at-a-time rules, on inputs made of the
+// bytes that matter (whitespace, every delimiter, NUL, high bytes), from memory
+// and from files larger than a read window.
+TEST(TokenizerTest, FastPathGivesTheTokensOfTheByteRules)
+{
+    const std::string alphabet = std::string(" \r\n/[]()<>%aT0\t", 16) + std::string(1, '\0') + "\xff";
+    std::mt19937 rng(7);
+    TempDir dir;
+    for (int round = 0; round < 400; ++round) {
+        size_t len = round < 300 ? rng() % 40 : 70000 + rng() % 70000;
+        std::string bytes;
+        for (size_t i = 0; i < len; ++i)
+            bytes += alphabet[rng() % alphabet.size()];
+        std::string path = dir.write("t.bin", bytes);
+        p2tReader fast, slow;
+        if (round % 2)
+            fast.openMemory(bytes.data(), bytes.size());
+        else
+            ASSERT_TRUE(fast.openFile(path));
+        slow.openMemory(bytes.data(), bytes.size());
+        for (int n = 0; n < 100000; ++n) {
+            std::string expected = referenceGetToken(slow);
+            ASSERT_EQ(p2tGetToken(fast), expected) << "round " << round << " token " << n;
+            ASSERT_EQ(p2tGetPosition(fast), p2tGetPosition(slow));
+            ASSERT_EQ(p2tIsEOF(fast), p2tIsEOF(slow));
+            if (p2tIsEOF(slow))
+                break;
+        }
+    }
 }
