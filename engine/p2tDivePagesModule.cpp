@@ -309,14 +309,12 @@ int32_t p2tGetContentsLength(p2tEngine& eng, int32_t id, int32_t gen)
 bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& filter)
 {
     eng.debugLog.logWrite("p2tAnalyzeStream", "filterName=" + filter);
-    std::vector<uint8_t> inflated;
     std::string_view bytes;
     bool zeroTail = false;
     if (filter == "/FlateDecode") {
-        inflated = p2tFlateDecode(eng, data, static_cast<int32_t>(data.size() - 1));
+        bytes = p2tFlateDecode(eng, data, static_cast<int32_t>(data.size() - 1));
         if (eng.flateFailed)
             return false;
-        bytes = {reinterpret_cast<const char*>(inflated.data()), inflated.size()};
     } else if (filter.empty()) {
         bytes = {reinterpret_cast<const char*>(data.bytes.data()), data.bytes.size()};
         zeroTail = data.zeroTail > 0;

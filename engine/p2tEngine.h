@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/debugLog.h"
 #include "engine/frontEnd.h"
@@ -42,6 +43,7 @@ struct p2tEngine {
     DiskOutputFileSystem diskFiles;
     OutputFileSystem* outputFiles = &diskFiles;
     std::function<uint32_t()> tickCount; // null: the system's tick count
+    std::vector<uint8_t> inflateBuffer;  // reused by every Flate stream
 
     // Per-file state.
     std::string currentFileName;

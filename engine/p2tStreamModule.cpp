@@ -1,5 +1,7 @@
 #include "engine/p2tStreamModule.h"
 
+#include <algorithm>
+
 #include "engine/compress.h"
 #include "engine/p2tEngine.h"
 #include "engine/p2tOutputModule.h"
@@ -99,24 +101,27 @@ std::string p2tStringOperands2Str(const CidTable& table, std::string_view line)
     return result;
 }
 
-std::vector<uint8_t> p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize)
+std::string_view p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize)
 {
     eng.debugLog.logWrite("p2tFlateDecode", "start dataSize=" + std::to_string(dataSize));
-    // The work array is the stream's dataSize bytes followed by one zero byte.
-    p2tBytes work;
-    int64_t keep = std::min<int64_t>(dataSize, static_cast<int64_t>(data.bytes.size()));
-    work.bytes.assign(data.bytes.begin(), data.bytes.begin() + keep);
-    work.zeroTail = static_cast<uint32_t>(static_cast<int64_t>(dataSize) + 1 - keep);
-
-    std::vector<uint8_t> out;
+    // The work array is the stream's dataSize bytes followed by one zero byte:
+    // the data's first bytes, then zeros for the rest.
+    size_t keep = static_cast<size_t>(std::clamp<int64_t>(dataSize, 0, static_cast<int64_t>(data.bytes.size())));
+    uint64_t zeros = static_cast<uint64_t>(static_cast<int64_t>(dataSize) + 1 - static_cast<int64_t>(keep));
+    std::vector<uint8_t>& buffer = eng.inflateBuffer;
+    size_t produced = 0;
     bool ok;
-    if (work.size() < 2) {
-        out.assign(static_cast<size_t>(work.size()), 0); // nothing to inflate: the work array as it is
+    if (keep + zeros < 2) {
+        // Nothing to inflate: the work array as it is, one zero byte.
+        if (buffer.empty())
+            buffer.resize(1);
+        buffer[0] = 0;
+        produced = 1;
         ok = true;
     } else {
         // One pass with the larger buffer gives what the two attempts give:
         // whatever fits the first buffer also fits the second.
-        ok = inflateLikeUncompress(work, kSecondLimit, out);
+        ok = inflateLikeUncompress(data.bytes.data(), keep, zeros, kSecondLimit, buffer, produced);
     }
     static_assert(kFirstLimit < kSecondLimit);
     if (!ok) {
@@ -125,8 +130,8 @@ std::vector<uint8_t> p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_
         eng.flateFailed = true;
         return {};
     }
-    eng.debugLog.logWrite("p2tFlateDecode", "ret=0,ubound=" + std::to_string(static_cast<int64_t>(out.size()) - 1));
+    eng.debugLog.logWrite("p2tFlateDecode", "ret=0,ubound=" + std::to_string(static_cast<int64_t>(produced) - 1));
     eng.debugLog.logWrite("p2tFlateDecode", "end");
     eng.flateFailed = false;
-    return out;
+    return {reinterpret_cast<const char*>(buffer.data()), produced};
 }

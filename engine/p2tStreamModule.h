@@ -23,5 +23,6 @@ std::string p2tStringOperands2Str(const CidTable& table, std::string_view line);
 std::string p2tHexCID2Str(const CidTable& table, std::string_view hexDigits);
 const std::string& p2tCID2Str(const CidTable& table, int32_t cid);
 
-// Inflates a "/FlateDecode" stream; sets eng.flateFailed.
-std::vector<uint8_t> p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize);
+// Inflates a "/FlateDecode" stream; sets eng.flateFailed. The bytes lie in
+// the engine's inflate buffer and stay valid until the next call.
+std::string_view p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize);
