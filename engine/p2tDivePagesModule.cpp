@@ -91,6 +91,21 @@ void analyzeLine(p2tEngine& eng, std::string_view raw, std::string& text)
     text += s;
 }
 
+// A content reference whose number token was just read: reads its generation,
+// has the stream read and comes back to where the page's scan was.
+bool readReferencedContents(p2tEngine& eng, const std::string& idToken)
+{
+    auto id = p2tToLong(idToken);
+    auto gen = p2tToLong(p2tGetToken(eng.fileNo));
+    if (!id || !gen)
+        return false;
+    int32_t saved = p2tGetPosition(eng.fileNo);
+    if (!p2tReadContents(eng, *id, *gen))
+        return false;
+    p2tSeek(eng.fileNo, saved);
+    return true;
+}
+
 } // namespace
 
 std::string p2tExpandHeadFoot(const p2tEngine& eng, const std::string& format)
@@ -175,27 +190,14 @@ bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen)
             std::string u = p2tGetToken(eng.fileNo);
             if (u == "]" || u == "endobj")
                 break;
-            auto contentId = p2tToLong(u);
-            auto contentGen = p2tToLong(p2tGetToken(eng.fileNo));
-            if (!contentId || !contentGen)
+            if (!readReferencedContents(eng, u))
                 return false;
-            int32_t saved = p2tGetPosition(eng.fileNo);
-            if (!p2tReadContents(eng, *contentId, *contentGen))
-                return false;
-            p2tSeek(eng.fileNo, saved);
             p2tGetToken(eng.fileNo); // "R"
             if (p2tIsEOF(eng.fileNo))
                 break;
         }
-    } else {
-        auto contentId = p2tToLong(t);
-        auto contentGen = p2tToLong(p2tGetToken(eng.fileNo));
-        if (!contentId || !contentGen)
-            return false;
-        int32_t saved = p2tGetPosition(eng.fileNo);
-        if (!p2tReadContents(eng, *contentId, *contentGen))
-            return false;
-        p2tSeek(eng.fileNo, saved);
+    } else if (!readReferencedContents(eng, t)) {
+        return false;
     }
     bool result = true;
     writeHeadFoot(eng, 1);
