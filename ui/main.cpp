@@ -1,0 +1,15 @@
+// The desktop program. It reads no command-line arguments of its own.
+#include <QApplication>
+
+#include "platform/system.h"
+#include "ui/desktopProgram.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication qapp(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false); // only shutdown ends the program
+    DesktopProgram program(platform::programFolder());
+    if (!program.start())
+        return 1;
+    return QApplication::exec();
+}
