@@ -29,11 +29,35 @@ int32_t uncompressBytes(std::vector<uint8_t>& data, int32_t outSize)
 bool inflateLikeUncompress(const uint8_t* data, size_t size, uint64_t zeroTail, size_t limit,
                            std::vector<uint8_t>& buffer, size_t& produced)
 {
+    Inflater inflater;
+    return inflater.inflate(data, size, zeroTail, limit, buffer, produced);
+}
+
+Inflater::Inflater() : zs_(std::make_unique<z_stream_s>()) {}
+
+Inflater::~Inflater()
+{
+    if (ready_)
+        inflateEnd(zs_.get());
+}
+
+bool Inflater::inflate(const uint8_t* data, size_t size, uint64_t zeroTail, size_t limit,
+                       std::vector<uint8_t>& buffer, size_t& produced)
+{
     static const uint8_t kZeros[4096] = {};
     static uint8_t nowhere;
-    z_stream zs{};
-    if (inflateInit(&zs) != Z_OK)
+    z_stream& zs = *zs_;
+    if (!ready_) {
+        zs = z_stream{};
+        if (inflateInit(&zs) != Z_OK)
+            return false;
+        ready_ = true;
+    } else if (inflateReset(&zs) != Z_OK) {
         return false;
+    }
+    zs.next_in = nullptr;
+    zs.avail_in = 0;
+    zs.avail_out = 0;
     produced = 0;
     size_t fed = 0;
     uint64_t zerosLeft = zeroTail;
@@ -60,11 +84,10 @@ bool inflateLikeUncompress(const uint8_t* data, size_t size, uint64_t zeroTail, 
             }
         }
         uInt before = zs.avail_out;
-        ret = inflate(&zs, Z_NO_FLUSH);
+        ret = ::inflate(&zs, Z_NO_FLUSH);
         produced += before - zs.avail_out;
         if (ret != Z_OK)
             break;
     }
-    inflateEnd(&zs);
     return ret == Z_STREAM_END;
 }

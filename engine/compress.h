@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 
@@ -23,3 +24,21 @@ void getArrayBounds(const std::vector<uint8_t>& data, int32_t& lower, int32_t& u
 // asked for.
 bool inflateLikeUncompress(const uint8_t* data, size_t size, uint64_t zeroTail, size_t limit,
                            std::vector<uint8_t>& buffer, size_t& produced);
+
+struct z_stream_s;
+
+// The same, keeping zlib's state from one stream to the next instead of
+// setting it up anew for each of the thousands of streams of a book.
+class Inflater {
+public:
+    Inflater();
+    ~Inflater();
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    bool inflate(const uint8_t* data, size_t size, uint64_t zeroTail, size_t limit, std::vector<uint8_t>& buffer,
+                 size_t& produced);
+
+private:
+    std::unique_ptr<z_stream_s> zs_;
+    bool ready_ = false;
+};

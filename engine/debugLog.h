@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 class DebugLog {
 public:
@@ -16,9 +17,29 @@ public:
     bool isOpen() const { return logOpened_; }
 
     bool logWrite(std::string_view functionName, std::string_view message);
+    // The message from pieces (text and integers), put together only when a
+    // log is open: the engine traces every page and stream.
+    template <class... Pieces>
+        requires(sizeof...(Pieces) > 1)
+    bool logWrite(std::string_view functionName, const Pieces&... pieces)
+    {
+        if (!logOpened_)
+            return false;
+        std::string message;
+        (append(message, pieces), ...);
+        return logWrite(functionName, message);
+    }
     bool logClose();
 
 private:
+    static void append(std::string& to, std::string_view text) { to += text; }
+    template <class Int>
+        requires std::is_integral_v<Int>
+    static void append(std::string& to, Int n)
+    {
+        to += std::to_string(n);
+    }
+
     bool logOpened_ = false;
     Sink sink_;
 };

@@ -15,8 +15,6 @@ uint64_t objectKey(int32_t id, int32_t gen)
     return static_cast<uint64_t>(static_cast<uint32_t>(id)) << 32 | static_cast<uint32_t>(gen);
 }
 
-std::string idGen(int32_t id, int32_t gen) { return "start id=" + std::to_string(id) + " gen=" + std::to_string(gen); }
-
 class NestingGuard {
 public:
     explicit NestingGuard(int& depth) : depth_(depth) { ++depth_; }
@@ -121,7 +119,7 @@ std::string p2tExpandHeadFoot(const p2tEngine& eng, const std::string& format)
 bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen)
 {
     NestingGuard nesting(eng.walkDepth);
-    eng.debugLog.logWrite("p2tDivePages", idGen(id, gen));
+    eng.debugLog.logWrite("p2tDivePages", "start id=", id, " gen=", gen);
     ObjCacheContext objects = eng.objects();
     if (p2tGetObjType(objects, id, gen) != "/Pages") {
         eng.debugLog.logWrite("p2tDivePages", "アサーションで失敗。異常復帰。");
@@ -169,7 +167,7 @@ bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen)
 bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen)
 {
     ++eng.pageNo;
-    eng.debugLog.logWrite("p2tDivePage", idGen(id, gen));
+    eng.debugLog.logWrite("p2tDivePage", "start id=", id, " gen=", gen);
     eng.contentArraysExpanded.clear();
     writeHeadFoot(eng, 0);
     ObjCacheContext objects = eng.objects();
@@ -210,7 +208,7 @@ bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen)
 bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
 {
     NestingGuard nesting(eng.contentDepth);
-    eng.debugLog.logWrite("p2tReadContents", idGen(id, gen));
+    eng.debugLog.logWrite("p2tReadContents", "start id=", id, " gen=", gen);
     ObjCacheContext objects = eng.objects();
     if (!p2tSeekObj(objects, id, gen)) {
         eng.debugLog.logWrite("p2tReadContents", "オブジェクトへのシークで失敗しました");
@@ -273,9 +271,8 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
     // A negative length cannot describe stream data; it is reported like a
     // missing one.
     if (length < 0) {
-        eng.debugLog.logWrite("p2tReadContents", "Lengthが読めません id=" + std::to_string(id) + " gen="
-                                                     + std::to_string(gen) + " length=" + std::to_string(length)
-                                                     + " filter=" + filter);
+        eng.debugLog.logWrite("p2tReadContents", "Lengthが読めません id=", id, " gen=", gen, " length=", length,
+                              " filter=", filter);
         p2tOutputMessage(eng, "...解析エラー(p2tReadContents)\r\n");
         return false;
     }
@@ -310,7 +307,7 @@ int32_t p2tGetContentsLength(p2tEngine& eng, int32_t id, int32_t gen)
 
 bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& filter)
 {
-    eng.debugLog.logWrite("p2tAnalyzeStream", "filterName=" + filter);
+    eng.debugLog.logWrite("p2tAnalyzeStream", "filterName=", filter);
     std::string_view bytes;
     bool zeroTail = false;
     if (filter == "/FlateDecode") {
@@ -321,7 +318,7 @@ bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& f
         bytes = {reinterpret_cast<const char*>(data.bytes.data()), data.bytes.size()};
         zeroTail = data.zeroTail > 0;
     } else {
-        eng.debugLog.logWrite("p2tAnalyzeStream", "未対応のデコード形式:" + filter);
+        eng.debugLog.logWrite("p2tAnalyzeStream", "未対応のデコード形式:", filter);
         p2tOutputMessage(eng, "フィルタ未対応:" + platform::cp932ToUtf8(filter));
         return false;
     }

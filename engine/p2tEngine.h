@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/compress.h"
 #include "engine/debugLog.h"
 #include "engine/frontEnd.h"
 #include "engine/p2tCIDModule.h"
@@ -44,6 +45,7 @@ struct p2tEngine {
     OutputFileSystem* outputFiles = &diskFiles;
     std::function<uint32_t()> tickCount; // null: the system's tick count
     std::vector<uint8_t> inflateBuffer;  // reused by every Flate stream
+    Inflater inflater;
 
     // Per-file state.
     std::string currentFileName;

@@ -165,7 +165,7 @@ int32_t p2tGetStartXrefPosition(ObjCacheContext& ctx)
         if (p2tIsEOF(ctx.fileNo))
             break;
     }
-    ctx.log.logWrite("p2tGetStartXrefPosition", "pos=" + std::to_string(result));
+    ctx.log.logWrite("p2tGetStartXrefPosition", "pos=", result);
     return result;
 }
 
@@ -185,7 +185,7 @@ constexpr const char* kSub = "p2tObjCacheConstructionSub";
 // False when the section is unreadable.
 bool readSubsections(ObjCacheContext& ctx, int32_t& offset)
 {
-    ctx.log.logWrite(kSub, "処理開始 - xrefPosition=" + std::to_string(offset));
+    ctx.log.logWrite(kSub, "処理開始 - xrefPosition=", offset);
     // An offset outside the file would leave the reader where it stands and
     // read some other part of the file as this section.
     if (!p2tSeek(ctx.fileNo, offset))
@@ -242,7 +242,7 @@ bool p2tObjCacheConstructionSub(ObjCacheContext& ctx, int32_t& offset)
         bool sectionDone = false;
         ++cur.tokens;
         if (cur.tokens % 20 == 0)
-            ctx.log.logWrite(kSub, "trailer読込中… xrefPos=" + std::to_string(cur.offset));
+            ctx.log.logWrite(kSub, "trailer読込中… xrefPos=", cur.offset);
         std::string t = p2tGetToken(ctx.fileNo);
         if (t == "%%EOF") {
             ctx.log.logWrite(kSub, "%%EOF発見");

@@ -103,7 +103,7 @@ std::string p2tStringOperands2Str(const CidTable& table, std::string_view line)
 
 std::string_view p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize)
 {
-    eng.debugLog.logWrite("p2tFlateDecode", "start dataSize=" + std::to_string(dataSize));
+    eng.debugLog.logWrite("p2tFlateDecode", "start dataSize=", dataSize);
     // The work array is the stream's dataSize bytes followed by one zero byte:
     // the data's first bytes, then zeros for the rest.
     size_t keep = static_cast<size_t>(std::clamp<int64_t>(dataSize, 0, static_cast<int64_t>(data.bytes.size())));
@@ -121,16 +121,16 @@ std::string_view p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t da
     } else {
         // One pass with the larger buffer gives what the two attempts give:
         // whatever fits the first buffer also fits the second.
-        ok = inflateLikeUncompress(data.bytes.data(), keep, zeros, kSecondLimit, buffer, produced);
+        ok = eng.inflater.inflate(data.bytes.data(), keep, zeros, kSecondLimit, buffer, produced);
     }
     static_assert(kFirstLimit < kSecondLimit);
     if (!ok) {
-        eng.debugLog.logWrite("p2tFlateDecode", "エラーが発生しました dataSize=" + std::to_string(dataSize));
+        eng.debugLog.logWrite("p2tFlateDecode", "エラーが発生しました dataSize=", dataSize);
         p2tOutputMessage(eng, "...flateDecodeの解凍失敗\r\n");
         eng.flateFailed = true;
         return {};
     }
-    eng.debugLog.logWrite("p2tFlateDecode", "ret=0,ubound=" + std::to_string(static_cast<int64_t>(produced) - 1));
+    eng.debugLog.logWrite("p2tFlateDecode", "ret=0,ubound=", static_cast<int64_t>(produced) - 1);
     eng.debugLog.logWrite("p2tFlateDecode", "end");
     eng.flateFailed = false;
     return {reinterpret_cast<const char*>(buffer.data()), produced};
