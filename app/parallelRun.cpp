@@ -83,6 +83,7 @@ void convertTargetsInParallel(Application& app, int jobs)
     std::condition_variable workReady, resultReady;
     std::atomic<bool> cancel{false};
     bool stop = false;
+    int running = 0; // files started and not finished
 
     auto work = [&] {
         Worker windows(cancel);
@@ -108,6 +109,7 @@ void convertTargetsInParallel(Application& app, int jobs)
             {
                 std::lock_guard lock(mutex);
                 results[static_cast<size_t>(task.index)] = std::move(r);
+                --running;
             }
             resultReady.notify_all();
         }
@@ -118,25 +120,31 @@ void convertTargetsInParallel(Application& app, int jobs)
 
     std::unordered_map<std::string, int> writing; // text files being written -> how many files write them
     std::vector<std::string> outputs(static_cast<size_t>(count));
-    int dispatched = 0, emitted = 0, inFlight = 0;
-    bool cancelShown = false;
+    int dispatched = 0, emitted = 0;
+    const int ahead = 4 * jobs; // how far the files started may run ahead of the log
+    bool cancelShown = false, waitingForSameFile = false;
     // After cancel no file is started, except that when every file started
-    // has finished without noticing it, the next one is, as one at a time
-    // would: it stops after its first page and the run ends there.
+    // has been logged without any noticing it, the next one is, as one at a
+    // time would: it stops after its first page and the run ends there.
     auto mayStart = [&] {
-        return dispatched < count && inFlight < jobs && !cancelShown && (!cancel || inFlight == 0);
+        return dispatched < count && running < jobs && dispatched - emitted < ahead && !cancelShown
+            && (!cancel || dispatched == emitted);
     };
+    auto nextFinished = [&] { return emitted < dispatched && results[static_cast<size_t>(emitted)].finished; };
     std::unique_lock lock(mutex);
     for (;;) {
         // Start files in order while engines are free. A file whose text file
         // an earlier file is still writing waits for it: the question about
         // it, and what it finds on disk, must come after that file.
+        waitingForSameFile = false;
         while (mayStart()) {
             const int i = dispatched;
             std::string& out = outputs[static_cast<size_t>(i)];
             out = outputFileNameFor(app.targetFiles[static_cast<size_t>(i)]);
-            if (writing[out] > 0)
+            if (writing[out] > 0) {
+                waitingForSameFile = true;
                 break;
+            }
             Task task{i, std::nullopt};
             if (app.settings.OWConfirm && fileExists(out)) {
                 lock.unlock();
@@ -145,17 +153,18 @@ void convertTargetsInParallel(Application& app, int jobs)
                 lock.lock();
             }
             ++writing[out];
-            ++inFlight;
+            ++running;
             ++dispatched;
             queue.push_back(task);
             workReady.notify_one();
         }
         // Write the log of finished files, in order.
-        while (emitted < dispatched && results[static_cast<size_t>(emitted)].finished) {
+        bool logged = false;
+        while (nextFinished()) {
             const int i = emitted++;
             Result r = std::move(results[static_cast<size_t>(i)]);
-            --inFlight;
             --writing[outputs[static_cast<size_t>(i)]];
+            logged = true;
             lock.unlock();
             p2tOutputMessage(app.engine, app.targetFiles[static_cast<size_t>(i)]);
             p2tOutputMessage(app.engine, r.log);
@@ -178,9 +187,13 @@ void convertTargetsInParallel(Application& app, int jobs)
         }
         if (emitted == dispatched && !mayStart())
             break;
-        resultReady.wait_for(lock, std::chrono::milliseconds(50));
+        // Sleep only when nothing can be logged or started; wake now and then
+        // to let messages through (Ctrl-C).
+        if (!logged)
+            resultReady.wait_for(lock, std::chrono::milliseconds(50),
+                                 [&] { return nextFinished() || (mayStart() && !waitingForSameFile); });
         lock.unlock();
-        app.pump.letMessagesThrough(); // where Ctrl-C reaches the cancel button
+        app.pump.letMessagesThrough();
         lock.lock();
         if (app.progress.cancelButtonPushed())
             cancel = true;
