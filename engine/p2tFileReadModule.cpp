@@ -50,8 +50,12 @@ bool p2tReader::openFile(const std::string& path)
     }
     fd_ = fd;
     length_ = static_cast<int32_t>(st.st_size);
-    own_.resize(kWindowSize);
-    buf_ = own_.data();
+    for (Window& w : windows_) {
+        w.bytes.resize(kWindowSize);
+        w.length = 0;
+        w.lastUse = 0;
+    }
+    buf_ = windows_[0].bytes.data();
     bufStart_ = 0;
     bufLen_ = 0;
     pos_ = 0;
@@ -83,8 +87,8 @@ void p2tReader::close()
     buf_ = nullptr;
     bufStart_ = 0;
     bufLen_ = 0;
-    own_.clear();
-    own_.shrink_to_fit();
+    for (Window& w : windows_)
+        w = Window{};
 }
 
 bool p2tReader::fillWindowAt(int64_t pos)
@@ -95,11 +99,26 @@ bool p2tReader::fillWindowAt(int64_t pos)
         return true;
     if (fd_ < 0)
         return false; // memory is one window already
-    int64_t start = std::max<int64_t>(0, pos - kWindowLead);
-    size_t want = static_cast<size_t>(std::min<int64_t>(kWindowSize, length_ - start));
-    ssize_t got = preadFull(fd_, own_.data(), want, start);
-    bufStart_ = start;
-    bufLen_ = got > 0 ? static_cast<size_t>(got) : 0;
+    Window* use = &windows_[0];
+    for (Window& w : windows_) {
+        if (pos >= w.start && pos < w.start + static_cast<int64_t>(w.length)) {
+            use = &w;
+            break;
+        }
+        if (w.lastUse < use->lastUse)
+            use = &w;
+    }
+    if (!(pos >= use->start && pos < use->start + static_cast<int64_t>(use->length))) {
+        int64_t start = std::max<int64_t>(0, pos - kWindowLead);
+        size_t want = static_cast<size_t>(std::min<int64_t>(kWindowSize, length_ - start));
+        ssize_t got = preadFull(fd_, use->bytes.data(), want, start);
+        use->start = start;
+        use->length = got > 0 ? static_cast<size_t>(got) : 0;
+    }
+    use->lastUse = ++uses_;
+    buf_ = use->bytes.data();
+    bufStart_ = use->start;
+    bufLen_ = use->length;
     return pos < bufStart_ + static_cast<int64_t>(bufLen_);
 }
 

@@ -76,7 +76,18 @@ private:
     const uint8_t* buf_ = nullptr; // the window: file bytes [bufStart_, bufStart_ + bufLen_)
     int64_t bufStart_ = 0;
     size_t bufLen_ = 0;
-    std::vector<uint8_t> own_;     // window storage for a file
+    // A file is read through a few windows, the least recently used one
+    // refilled: the page walk goes back and forth between a page tree node and
+    // the pages and streams it lists.
+    struct Window {
+        std::vector<uint8_t> bytes;
+        int64_t start = 0;
+        size_t length = 0;
+        uint64_t lastUse = 0;
+    };
+    static constexpr int kWindows = 4;
+    Window windows_[kWindows];
+    uint64_t uses_ = 0;
     int64_t budget_ = 0;
 };
 
