@@ -47,46 +47,34 @@ void writeHeadFoot(p2tEngine& eng, int index)
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
-std::string mapped(std::string_view raw)
-{
-    std::string s(raw.size(), ' ');
-    for (size_t i = 0; i < raw.size(); ++i)
-        s[i] = p2tByteChar(static_cast<uint8_t>(raw[i]));
-    return s;
-}
-
 // One line of a content stream: the operator at its very end decides.
 void analyzeLine(p2tEngine& eng, std::string_view raw, std::string& text)
 {
     if (raw.empty())
         return;
-    std::string line;
-    char last = p2tByteChar(static_cast<uint8_t>(raw.back()));
-    bool show = false;
+    const char last = p2tByteChar(static_cast<uint8_t>(raw.back()));
     if (last == '\'') {
+        // Move to the next line and show: taken as the line without its
+        // quote, shown like TJ.
         if (eng.settings.CRLF)
             text += "\r\n";
-        line = mapped(raw.substr(0, raw.size() - 1)) + "TJ";
-        show = true;
-    } else {
-        char a = upper(raw.size() >= 2 ? p2tByteChar(static_cast<uint8_t>(raw[raw.size() - 2])) : '\0');
-        char b = upper(last);
-        bool two = raw.size() >= 2;
-        if (two && a == 'T' && b == 'J') {
-            line = mapped(raw);
-            show = true;
-        } else if (two && a == 'T' && b == 'M') {
-            if (eng.settings.CRLF)
-                text += "\r\n";
-        } else if (two && a == 'T' && b == 'F') {
-            text += ' ';
-        }
-    }
-    if (!show)
+        p2tAppendStringOperands(eng.cidTable, raw.substr(0, raw.size() - 1), "TJ", text, true);
         return;
-    std::string s = p2tStringOperands2Str(eng.cidTable, line);
-    s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
-    text += s;
+    }
+    if (raw.size() < 2 || upper(p2tByteChar(static_cast<uint8_t>(raw[raw.size() - 2]))) != 'T')
+        return;
+    switch (upper(last)) {
+    case 'J':
+        p2tAppendStringOperands(eng.cidTable, raw, {}, text, true);
+        break;
+    case 'M':
+        if (eng.settings.CRLF)
+            text += "\r\n";
+        break;
+    case 'F':
+        text += ' ';
+        break;
+    }
 }
 
 // A content reference whose number token was just read: reads its generation,

@@ -69,36 +69,62 @@ std::string p2tHexCID2Str(const CidTable& table, std::string_view hexDigits)
 std::string p2tStringOperands2Str(const CidTable& table, std::string_view line)
 {
     std::string result;
-    std::string hex;
-    bool inLiteral = false, inHex = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        char c = line[i];
-        if (inLiteral) {
-            if (c == '\\') {
-                // The next character as it is; no escape is interpreted.
-                result += i + 1 < line.size() ? line[++i] : ' ';
-            } else if (c == ')') {
-                inLiteral = false;
-            } else {
-                result += c;
-            }
-        } else if (inHex) {
-            if (c == ' ')
-                continue;
+    p2tAppendStringOperands(table, line, {}, result, false);
+    return result;
+}
+
+void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::string_view suffix, std::string& out,
+                             bool dropNul)
+{
+    const size_t n = line.size() + suffix.size();
+    auto at = [&](size_t i) {
+        return p2tByteChar(static_cast<uint8_t>(i < line.size() ? line[i] : suffix[i - line.size()]));
+    };
+    auto put = [&](char c) {
+        if (!(dropNul && c == '\0'))
+            out += c;
+    };
+    enum { Outside, Literal, Hex } state = Outside;
+    size_t hexStart = 0; // a hex string gives its text only when it is closed
+    int cid = 0, digits = 0;
+    bool hexStopped = false;
+    for (size_t i = 0; i < n; ++i) {
+        const char c = at(i);
+        if (state == Literal) {
+            if (c == '\\')
+                put(i + 1 < n ? at(++i) : ' '); // the next character as it is; no escape is interpreted
+            else if (c == ')')
+                state = Outside;
+            else
+                put(c);
+        } else if (state == Hex) {
             if (c == '>') {
-                inHex = false;
-                result += p2tHexCID2Str(table, hex);
-            } else {
-                hex += c;
+                state = Outside;
+            } else if (c != ' ' && !hexStopped) {
+                int v = hexValue(c);
+                if (v < 0) {
+                    hexStopped = true; // a group that is not hexadecimal ends the decoding
+                } else {
+                    cid = cid << 4 | v;
+                    if (++digits == 4) {
+                        out += p2tCID2Str(table, cid);
+                        cid = 0;
+                        digits = 0;
+                    }
+                }
             }
         } else if (c == '(') {
-            inLiteral = true;
+            state = Literal;
         } else if (c == '<') {
-            inHex = true;
-            hex.clear();
+            state = Hex;
+            hexStart = out.size();
+            cid = 0;
+            digits = 0;
+            hexStopped = false;
         }
     }
-    return result;
+    if (state == Hex)
+        out.resize(hexStart);
 }
 
 std::string_view p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize)

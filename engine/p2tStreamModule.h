@@ -20,6 +20,10 @@ char p2tByteChar(uint8_t b);
 
 // The text of all string operands on one line (code page 932 bytes).
 std::string p2tStringOperands2Str(const CidTable& table, std::string_view line);
+// The same for the line's bytes followed by suffix, each byte taken as its own
+// character (p2tByteChar), appended to out, without NULs when dropNul.
+void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::string_view suffix, std::string& out,
+                             bool dropNul);
 std::string p2tHexCID2Str(const CidTable& table, std::string_view hexDigits);
 const std::string& p2tCID2Str(const CidTable& table, int32_t cid);
 

@@ -9,6 +9,9 @@
 #include "platform/cp932.h"
 #include "tests/support/engineHarness.h"
 #include "tests/support/pdfWriter.h"
+#include "tests/support/referenceExtraction.h"
+
+#include <random>
 
 namespace {
 
@@ -215,4 +218,28 @@ TEST(HeadFootTest, PlaceholdersAreReplacedInOrder)
     h.eng.currentFileName = "/docs/x%Fy.pdf";
     EXPECT_EQ(p2tExpandHeadFoot(h.eng, "%N"), "x/docs/x%Fy.pdfy.pdf") << "a name holding %F gets the path";
     EXPECT_EQ(p2tExpandHeadFoot(h.eng, "頁%P"), sjis("頁3"));
+}
+
+// The one-pass extraction against the rules worked out step by step, on
+// streams made of the characters that matter.
+TEST(ExtractionTest, OnePassGivesTheTextOfTheStepByStepRules)
+{
+    const std::string pieces[] = {"(", ")", "<", ">", "\\", "'", "T", "J", "j", "m", "M", "f", "F", " ",
+                                  "\r", "\n", "\r\n", std::string(1, '\0'), "\x82", "\xb1", "0022", "0", "a",
+                                  "G", "[", "]", "Tj", "TJ", "Tm", "Tf", "<034b>"};
+    std::mt19937 rng(11);
+    EngineHarness h;
+    for (int round = 0; round < 3000; ++round) {
+        std::string data;
+        int n = static_cast<int>(rng() % 60);
+        for (int i = 0; i < n; ++i)
+            data += pieces[rng() % std::size(pieces)];
+        h.settings.CRLF = round % 2;
+        std::string expected = referenceStreamText(h.eng.cidTable, data + "\n", h.settings.CRLF);
+        ASSERT_EQ(h.analyze(data), expected) << "round " << round;
+        std::string line; // a line as the stream string holds it: one character per byte
+        for (unsigned char b : data)
+            line += p2tByteChar(b);
+        ASSERT_EQ(p2tStringOperands2Str(h.eng.cidTable, line), referenceOperands(h.eng.cidTable, line));
+    }
 }
