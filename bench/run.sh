@@ -1,0 +1,264 @@
+#!/usr/bin/env bash
+# The benchmark, in one command: installs what is missing, builds an
+# optimised scrivlet-cli and the bench programs in build-bench/, writes the
+# corpus once, then times scrivlet-cli, the read-and-inflate floor,
+# pdftotext and mutool side by side on each corpus item and prints the
+# table (also written to bench/results.md) and the PASS/FAIL checks.
+#
+# Knobs (environment): BENCH_RUNS (5) runs per measurement, BENCH_BUDGET
+# (100) seconds after which a measurement stops repeating, BENCH_TIMEOUT (60)
+# seconds after which one process is stopped, BENCH_BUILD (build-bench),
+# BENCH_RAMDISK (/dev/shm; empty to work in the build folder).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BENCH_BUILD:-$ROOT/build-bench}
+RUNS=${BENCH_RUNS:-5}
+BUDGET=${BENCH_BUDGET:-100}
+TIMEOUT=${BENCH_TIMEOUT:-60}
+CORPUS=$BUILD/corpus
+OUT=$BUILD/bench-out
+RESULTS=$OUT/results.tsv
+REPORT=$ROOT/bench/results.md
+started=$(date +%s)
+
+say() { printf '%s\n' "$*" >&2; }
+
+# --- what the run needs --------------------------------------------------
+# The project's setup script brings the build's packages; the two baselines
+# come with it. Timing needs nothing more: bench-measure reads the children's
+# usage itself.
+if [ -x "$ROOT/scripts/setup.sh" ]; then
+  "$ROOT/scripts/setup.sh" poppler-utils mupdf-tools
+else
+  missing=()
+  for p in g++ cmake zlib1g-dev qt6-base-dev poppler-data poppler-utils mupdf-tools; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+fi
+
+# --- build ---------------------------------------------------------------
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+# Other work may leave the tree briefly unbuildable: try again a few times.
+retry() {
+  local attempt
+  for attempt in 1 2 3 4; do
+    if "$@"; then return 0; fi
+    [ "$attempt" -lt 4 ] && { say "build failed (attempt $attempt), retrying in 60 s"; sleep 60; }
+  done
+  return 1
+}
+configure() { # source folder, build folder, options; the generator is chosen on the first configure only
+  local src=$1 dir=$2 gen=()
+  shift 2
+  [ -f "$dir/CMakeCache.txt" ] || gen=("${generator[@]}")
+  cmake -S "$src" -B "$dir" "${gen[@]}" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
+build_all() {
+  configure "$ROOT" "$BUILD" -DSCRIVLET_BUILD_GUI=OFF -DSCRIVLET_BUILD_TESTS=OFF -DSCRIVLET_BUILD_BENCH=ON \
+    --no-warn-unused-cli || return 1
+  cmake --build "$BUILD" -j"$(nproc)" >&2 || return 1
+  if [ "$standalone" = 1 ]; then
+    configure "$ROOT/bench" "$BUILD/bench-tools" || return 1
+    cmake --build "$BUILD/bench-tools" -j"$(nproc)" >&2 || return 1
+  fi
+}
+standalone=1
+TOOLS=$BUILD/bench-tools/bin
+if grep -Eq '^[^#]*add_subdirectory\(bench\)' "$ROOT/CMakeLists.txt"; then
+  standalone=0
+  TOOLS=$BUILD/bin
+fi
+say "Building in $BUILD (Release)"
+retry build_all
+CLI=$BUILD/bin/scrivlet-cli
+MEASURE=$TOOLS/bench-measure
+FLOOR=$TOOLS/bench-floor
+
+# --- corpus, made once ---------------------------------------------------
+if [ ! -f "$CORPUS/manifest.tsv" ] || [ "$TOOLS/bench-makeCorpus" -nt "$CORPUS/manifest.tsv" ]; then
+  say "Writing the corpus into $CORPUS"
+  rm -rf "$CORPUS"
+  "$TOOLS/bench-makeCorpus" "$CORPUS" >&2
+fi
+rm -rf "$OUT"
+mkdir -p "$OUT"
+# The tools run on a copy of the corpus on a RAM disk when there is one, and
+# write their text files there: on a disk, replacing thousands of small text
+# files times the disk's writeback (and whoever else shares it) more than
+# the tools. BENCH_RAMDISK= (empty) runs in the build folder instead.
+ram=${BENCH_RAMDISK-/dev/shm}
+if [ -n "$ram" ] && [ -d "$ram" ] && [ -w "$ram" ] \
+  && [ "$(df --output=avail -k "$ram" | tail -1)" -gt $((2 * $(du -sk "$CORPUS" | cut -f1) + 524288)) ]; then
+  WORK=$(mktemp -d "$ram/scrivlet-bench.XXXXXX")
+  trap 'rm -rf "$WORK"' EXIT
+  place="a RAM disk ($ram)"
+else
+  WORK=$BUILD/bench-work
+  rm -rf "$WORK"
+  mkdir -p "$WORK"
+  place="the build folder"
+fi
+say "Working on $place: $WORK"
+cp -r "$CORPUS" "$WORK/corpus"
+mkdir -p "$WORK/pdftotext" "$WORK/mutool"
+find "$WORK/corpus/folder2000" -name '*.pdf' | sort >"$OUT/folder2000.list"
+# Every tool reads from the page cache, none from the disk.
+find "$WORK/corpus" -name '*.pdf' -exec cat {} + >/dev/null
+
+jobs=()
+"$CLI" --help 2>&1 | grep -q -- '--jobs' && jobs=(--jobs "$(nproc)")
+
+# --- timing --------------------------------------------------------------
+printf 'item\ttool\twall\tcpu\trss_kb\tfailed\truns\ttimed_out\n' >"$RESULTS"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+
+measure() { # item tool [measure options] -- command...
+  local item=$1 tool=$2
+  shift 2
+  say "  $item / $tool"
+  local line
+  line=$("$MEASURE" --runs "$RUNS" --budget "$BUDGET" --timeout "$TIMEOUT" --log "$OUT/stderr.log" "$@" 2>>"$OUT/runs.log")
+  printf '%s\t%s\t%s\n' "$item" "$tool" "$(tr ' ' '\t' <<<"$line")" >>"$RESULTS"
+}
+
+say "Timing (median of up to $RUNS runs, $BUDGET s budget per measurement)"
+C=$WORK/corpus
+item=folder2000
+measure $item scrivlet -- "$CLI" --overwrite "${jobs[@]}" "$C/folder2000"
+# One file at a time too: the baselines run so, and the per-page check needs
+# the cost without the threads' hand-offs.
+[ ${#jobs[@]} -gt 0 ] && measure folder2000-j1 scrivlet -- "$CLI" --overwrite --jobs 1 "$C/folder2000"
+measure $item floor --each "$OUT/folder2000.list" -- "$FLOOR" {}
+measure $item pdftotext --each "$OUT/folder2000.list" -- pdftotext {} "$WORK/pdftotext/{name}.txt"
+measure $item mutool --each "$OUT/folder2000.list" -- mutool draw -F txt -o "$WORK/mutool/{name}.txt" {}
+for item in book1000 stream8mb objects200k pages30k; do
+  pdf=$C/$item.pdf
+  measure $item scrivlet -- "$CLI" --overwrite "${jobs[@]}" "$pdf"
+  measure $item floor -- "$FLOOR" "$pdf"
+  measure $item pdftotext -- pdftotext "$pdf" "$WORK/pdftotext/$item.txt"
+  measure $item mutool -- mutool draw -F txt -o "$WORK/mutool/$item.txt" "$pdf"
+done
+# A fifth of the large files and a one-line file, for the linearity checks.
+for item in tiny book200 objects40k pages6k; do
+  measure $item scrivlet -- "$CLI" --overwrite "${jobs[@]}" "$C/scale/$item.pdf"
+done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+elapsed=$(($(date +%s) - started))
+
+# --- report --------------------------------------------------------------
+commit=$(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)
+[ -n "$(git -C "$ROOT" status --porcelain -- engine app cli platform 2>/dev/null)" ] \
+  && commit="$commit + uncommitted changes in engine/ app/ cli/ platform/"
+cpu_model=$(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
+mem=$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
+
+awk -F'\t' -v OFS='\t' \
+  -v nproc="$(nproc)" -v cpu="$cpu_model" -v mem="$mem" -v runs="$RUNS" -v budget="$BUDGET" \
+  -v timeout="$TIMEOUT" -v load1="$load_before" -v load2="$load_after" -v elapsed="$elapsed" \
+  -v cli_version="$("$CLI" --version 2>/dev/null)" -v commit="$commit" -v jobs="${jobs[*]}" -v place="$place" '
+FNR == 1 { next }
+FILENAME == ARGV[1] { # manifest
+  files[$1] = $2; pages[$1] = $3; objects[$1] = $4; largest[$1] = $6; next
+}
+{
+  key = $1 SUBSEP $2
+  wall[key] = $3; cpu_s[key] = $4; rss[key] = $5; failed[key] = $6; nruns[key] = $7; stopped[key] = $8
+}
+function cell(item, tool,    k, s) {
+  k = item SUBSEP tool
+  if (!(k in wall)) return "–"
+  if (stopped[k]) return sprintf("> %d s (stopped)", timeout)
+  s = sprintf("%.3f / %.3f / %.1f", wall[k], cpu_s[k], rss[k] / 1024)
+  if (failed[k] > 0) s = s " (" failed[k] " failed)"
+  return s
+}
+function ratio(item, a, b, field,    ka, kb, va, vb) {
+  ka = item SUBSEP a; kb = item SUBSEP b
+  if (!(ka in wall) || !(kb in wall)) return "–"
+  va = field == "wall" ? wall[ka] : cpu_s[ka]
+  vb = field == "wall" ? wall[kb] : cpu_s[kb]
+  if (vb <= 0) return "–"
+  if (stopped[ka]) return sprintf("> %.1f", va / vb)
+  return sprintf("%.2f", va / vb)
+}
+function runs_of(item,    t, s, k, i) {
+  s = ""
+  split("scrivlet floor pdftotext mutool", t, " ")
+  for (i = 1; i <= 4; i++) { k = item SUBSEP t[i]; if (k in nruns) s = s (s == "" ? "" : "/") nruns[k] }
+  return s
+}
+function unit_cost(item, unit,    k, c, base) { # CPU seconds per unit, the start-up cost taken off
+  k = item SUBSEP "scrivlet"
+  base = item
+  sub(/-j1$/, "", base)
+  c = cpu_s[k] - fixed
+  if (c < 0) c = 0
+  return c / (unit == "page" ? pages[base] : objects[base])
+}
+function check(title, list, unit,    names, n, i, lo, hi, v, s, verdict) {
+  n = split(list, names, " ")
+  lo = -1; hi = 0; s = ""
+  for (i = 1; i <= n; i++) {
+    v = unit_cost(names[i], unit)
+    if (lo < 0 || v < lo) lo = v
+    if (v > hi) hi = v
+    s = s sprintf("%s%s %.1f µs", (i > 1 ? ", " : ""), names[i], v * 1e6)
+  }
+  verdict = (lo > 0 && hi / lo <= 1.25) ? "PASS" : "FAIL"
+  printf "%s %s: CPU per %s %s; largest/smallest %.2f (limit 1.25)\n", verdict, title, unit, s, (lo > 0 ? hi / lo : 0)
+}
+END {
+  items = "folder2000 book1000 stream8mb objects200k pages30k"
+  n = split(items, it, " ")
+  fixed = cpu_s["tiny" SUBSEP "scrivlet"]
+  printf "# Scrivlet benchmark\n\n"
+  printf "Machine: %s cores, %s, %s memory; load average %s before, %s after.\n\n", nproc, cpu, mem, load1, load2
+  printf "Program: %s at %s, run as `scrivlet-cli --overwrite%s PATH`; the floor, pdftotext and mutool run as one process at a time. Files are read and written on %s. Whole run: %d s.\n\n", cli_version, commit, (jobs == "" ? "" : " " jobs), place, elapsed
+  printf "Each cell: median wall s / CPU s (user+sys, all threads) / peak RSS MB (2^20 bytes), of up to %d runs; a measurement stops repeating once its runs pass %d s, and a process is stopped after %d s. Runs gives the counts for scrivlet/floor/pdftotext/mutool.\n\n", runs, budget, timeout
+  printf "| Item | Pages | Objects | scrivlet-cli | floor | pdftotext | mutool | Runs |\n"
+  printf "|---|---:|---:|---|---|---|---|---|\n"
+  for (i = 1; i <= n; i++) {
+    x = it[i]
+    printf "| %s%s | %d | %d | %s | %s | %s | %s | %s |\n", x, (files[x] > 1 ? " (" files[x] " files)" : ""), pages[x], objects[x], \
+      cell(x, "scrivlet"), cell(x, "floor"), cell(x, "pdftotext"), cell(x, "mutool"), runs_of(x)
+  }
+  printf "\nRatios (wall, then CPU in brackets):\n\n"
+  printf "| Item | scrivlet / floor | pdftotext / scrivlet | mutool / scrivlet |\n|---|---:|---:|---:|\n"
+  for (i = 1; i <= n; i++) {
+    x = it[i]
+    printf "| %s | %s (%s) | %s (%s) | %s (%s) |\n", x, ratio(x, "scrivlet", "floor", "wall"), ratio(x, "scrivlet", "floor", "cpu"), \
+      ratio(x, "pdftotext", "scrivlet", "wall"), ratio(x, "pdftotext", "scrivlet", "cpu"), \
+      ratio(x, "mutool", "scrivlet", "wall"), ratio(x, "mutool", "scrivlet", "cpu")
+  }
+  printf "\nfolder2000: scrivlet-cli runs once on the folder; the floor, pdftotext and mutool run once per file."
+  if (("folder2000-j1" SUBSEP "scrivlet") in wall)
+    printf " With --jobs 1, scrivlet-cli takes %s on the folder (scrivlet / floor %s, CPU %s).", \
+      cell("folder2000-j1", "scrivlet"), sprintf("%.2f", wall["folder2000-j1" SUBSEP "scrivlet"] / wall["folder2000" SUBSEP "floor"]), \
+      sprintf("%.2f", cpu_s["folder2000-j1" SUBSEP "scrivlet"] / cpu_s["folder2000" SUBSEP "floor"])
+  printf "\n"
+  printf "\n## Checks\n\n```\n"
+  for (i = 1; i <= n; i++) {
+    x = it[i]; k = x SUBSEP "scrivlet"
+    limit = 2 * largest[x] / 1048576 + 16
+    printf "%s peak memory %s: %.1f MB, limit %.1f MB (2 x largest inflated stream %.2f MB + 16 MB)\n", \
+      (rss[k] / 1024 <= limit ? "PASS" : "FAIL"), x, rss[k] / 1024, limit, largest[x] / 1048576
+  }
+  printf "Start-up cost taken off before dividing: %.1f ms CPU (scrivlet-cli on a one-line, one-page file).\n", fixed * 1000
+  folder = (("folder2000-j1" SUBSEP "scrivlet") in wall) ? "folder2000-j1" : "folder2000"
+  check("linear cost, 40-line pages, small files to large", folder " book200 book1000", "page")
+  check("linear cost, short pages", "pages6k pages30k", "page")
+  check("linear cost, objects", "objects40k objects200k", "object")
+  failures = 0
+  for (k in failed) if (failed[k] > 0 && !stopped[k]) failures++
+  if (failures) printf "WARNING %d measurements had processes that exited with an error (see %s)\n", failures, "bench-out/stderr.log"
+  printf "```\n"
+}' "$CORPUS/manifest.tsv" "$RESULTS" >"$OUT/results.md"
+
+cp "$OUT/results.md" "$REPORT"
+cat "$OUT/results.md"
