@@ -25,7 +25,10 @@ ObjCacheEntry p2tGetRootObjNumber(p2tEngine& eng)
     int32_t offset = p2tGetStartXrefPosition(objects);
     if (offset == -1)
         return result;
-    if (!p2tSeek(eng.fileNo, offset))
+    // The table's own tokens are numbers and "n" or "f": when the cache saw
+    // nothing else in it, reading starts at the trailer, with the same result.
+    int32_t from = eng.objCache.newestTrailerAt >= 0 ? eng.objCache.newestTrailerAt : offset;
+    if (!p2tSeek(eng.fileNo, from))
         return result;
     int32_t rootId = -1, rootGen = -1;
     bool encrypted = false;

@@ -1,5 +1,6 @@
 #include "engine/p2tObjCacheModule.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace {
@@ -20,7 +21,10 @@ uint64_t hashKey(int32_t id, int32_t gen)
 void ObjCache::reset()
 {
     records_.clear();
-    slots_.assign(kInitialSlots, 0);
+    newestTrailerAt = -1;
+    direct_.clear();
+    slots_.assign(kInitialSlots, Slot{0, 0, 0});
+    hashed_ = 0;
     types_.resize(2);
     typeIndex_ = {{"UNKNOWN", kUnknown}, {"???", kNoType}};
 }
@@ -28,7 +32,9 @@ void ObjCache::reset()
 void ObjCache::release()
 {
     records_ = {};
+    direct_ = {};
     slots_ = {};
+    hashed_ = 0;
     types_.resize(2);
     typeIndex_ = {{"UNKNOWN", kUnknown}, {"???", kNoType}};
 }
@@ -37,43 +43,52 @@ size_t ObjCache::slotFor(int32_t id, int32_t gen) const
 {
     size_t mask = slots_.size() - 1;
     size_t i = hashKey(id, gen) & mask;
-    while (slots_[i] != 0) {
-        const Record& r = records_[static_cast<size_t>(slots_[i] - 1)];
-        if (r.id == id && r.gen == gen)
-            break;
+    while (slots_[i].entryNo != 0 && (slots_[i].id != id || slots_[i].gen != gen))
         i = (i + 1) & mask;
-    }
     return i;
 }
 
 void ObjCache::grow()
 {
-    std::vector<int32_t> old = std::move(slots_);
-    slots_.assign(old.empty() ? kInitialSlots : old.size() * 2, 0);
-    for (int32_t entryNo : old)
-        if (entryNo != 0) {
-            const Record& r = records_[static_cast<size_t>(entryNo - 1)];
-            slots_[slotFor(r.id, r.gen)] = entryNo;
-        }
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? kInitialSlots : old.size() * 2, Slot{0, 0, 0});
+    for (const Slot& s : old)
+        if (s.entryNo != 0)
+            slots_[slotFor(s.id, s.gen)] = s;
+}
+
+void ObjCache::reserve(size_t entries)
+{
+    records_.reserve(entries);
 }
 
 int32_t ObjCache::add(int32_t id, int32_t gen, int32_t address)
 {
-    if ((records_.size() + 1) * 2 > slots_.size())
-        grow();
     records_.push_back({id, gen, address, kUnknown});
     auto entryNo = static_cast<int32_t>(records_.size());
-    size_t slot = slotFor(id, gen);
-    if (slots_[slot] == 0) // the first registration of a number and generation wins
-        slots_[slot] = entryNo;
+    if (find(id, gen) != -1)
+        return entryNo; // the first registration of a number and generation wins
+    const size_t directLimit = 2 * records_.size() + 65536;
+    if (gen == 0 && id >= 0 && static_cast<size_t>(id) < directLimit) {
+        if (static_cast<size_t>(id) >= direct_.size())
+            direct_.resize(std::min(directLimit, std::max<size_t>(static_cast<size_t>(id) + 1, direct_.size() * 2)));
+        direct_[static_cast<size_t>(id)] = entryNo;
+        return entryNo;
+    }
+    if ((hashed_ + 1) * 2 > slots_.size())
+        grow();
+    slots_[slotFor(id, gen)] = Slot{id, gen, entryNo};
+    ++hashed_;
     return entryNo;
 }
 
 int32_t ObjCache::find(int32_t id, int32_t gen) const
 {
+    if (gen == 0 && id >= 0 && static_cast<size_t>(id) < direct_.size() && direct_[static_cast<size_t>(id)] != 0)
+        return direct_[static_cast<size_t>(id)];
     if (slots_.empty())
         return -1;
-    int32_t entryNo = slots_[slotFor(id, gen)];
+    int32_t entryNo = slots_[slotFor(id, gen)].entryNo;
     return entryNo == 0 ? -1 : entryNo;
 }
 
@@ -182,29 +197,41 @@ namespace {
 constexpr const char* kSub = "p2tObjCacheConstructionSub";
 
 // Reads the "xref" keyword and the subsections of the section at offset.
-// False when the section is unreadable.
-bool readSubsections(ObjCacheContext& ctx, int32_t& offset)
+// False when the section is unreadable. For the newest section, trailerAt
+// gets where its "trailer" keyword begins when none of the words before it is
+// one that the search for the root looks for: that search can then start
+// there instead of reading the whole table again.
+bool readSubsections(ObjCacheContext& ctx, int32_t& offset, int32_t* trailerAt = nullptr)
 {
     ctx.log.logWrite(kSub, "処理開始 - xrefPosition=", offset);
     // An offset outside the file would leave the reader where it stands and
     // read some other part of the file as this section.
     if (!p2tSeek(ctx.fileNo, offset))
         return false;
-    p2tGetToken(ctx.fileNo); // "xref", not checked
+    bool plain = true;
+    auto watch = [&plain](const std::string& t) { plain = plain && t != "/Root" && t != "/Encrypt" && t != ">>"; };
+    watch(p2tGetToken(ctx.fileNo)); // "xref", not checked
     for (;;) {
+        int32_t before = p2tGetPosition(ctx.fileNo);
         std::string t = p2tGetToken(ctx.fileNo);
-        if (t == "trailer")
+        if (t == "trailer") {
+            if (trailerAt && plain)
+                *trailerAt = before;
             return true;
+        }
         auto first = p2tToLong(t);
         auto count = p2tToLong(p2tGetToken(ctx.fileNo));
         if (!first || !count)
             return false;
+        if (*count > 0) // an entry takes 20 bytes: a count beyond the file reserves nothing more
+            ctx.cache.reserve(ctx.cache.count() + std::min<size_t>(*count, p2tGetFileLength(ctx.fileNo) / 20));
         for (int32_t i = 1; i <= *count; ++i) {
             auto address = p2tToLong(p2tGetToken(ctx.fileNo));
             auto gen = p2tToLong(p2tGetToken(ctx.fileNo));
             std::string kind = p2tGetToken(ctx.fileNo);
             if (!address || !gen)
                 return false;
+            watch(kind);
             if (kind != "n")
                 continue;
             int64_t number = static_cast<int64_t>(*first) + i - 1;
@@ -234,7 +261,7 @@ bool p2tObjCacheConstructionSub(ObjCacheContext& ctx, int32_t& offset)
     std::vector<Frame> stack;
     std::unordered_set<int32_t> visited{offset};
 
-    if (!readSubsections(ctx, offset))
+    if (!readSubsections(ctx, offset, &ctx.cache.newestTrailerAt))
         return false;
     ctx.log.logWrite(kSub, "trailerの読み込みを開始します");
     Frame cur{offset, 0, 0};

@@ -35,10 +35,15 @@ public:
     int32_t count() const { return static_cast<int32_t>(records_.size()); }
 
     int32_t add(int32_t id, int32_t gen, int32_t address);
+    void reserve(size_t entries);
     int32_t find(int32_t id, int32_t gen) const;
     Record& record(int32_t entryNo) { return records_[static_cast<size_t>(entryNo - 1)]; }
     const std::string& typeName(uint32_t type) const { return types_[type]; }
     uint32_t internType(const std::string& type);
+
+    // Where the newest section's trailer begins, when the tokens before it
+    // hold none that the root lookup looks for; -1 otherwise.
+    int32_t newestTrailerAt = -1;
 
     static constexpr uint32_t kUnknown = 0; // "UNKNOWN"
     static constexpr uint32_t kNoType = 1;  // "???"
@@ -47,8 +52,18 @@ private:
     void grow();
     size_t slotFor(int32_t id, int32_t gen) const;
 
+    struct Slot {
+        int32_t id;
+        int32_t gen;
+        int32_t entryNo; // 0: empty
+    };
     std::vector<Record> records_;
-    std::vector<int32_t> slots_; // entry numbers, 0 = empty; power-of-two size
+    // Objects of generation 0 numbered up to a little beyond the entry count,
+    // as almost every file numbers them, are found by number directly; the
+    // rest through a hash table (open addressing, keys kept inline).
+    std::vector<int32_t> direct_; // entry numbers by object number, 0 = none
+    std::vector<Slot> slots_;
+    size_t hashed_ = 0;
     std::vector<std::string> types_{"UNKNOWN", "???"};
     std::unordered_map<std::string, uint32_t> typeIndex_{{"UNKNOWN", 0}, {"???", 1}};
 };

@@ -77,6 +77,22 @@ TEST(DriverTest, EncryptedFilesAreRefused)
     EXPECT_EQ(r.text, "") << "the text file is closed, empty";
 }
 
+TEST(DriverTest, RootLookupReadsTheWholeTableWhenItHoldsOddWords)
+{
+    // An entry whose kind is "/Encrypt" is skipped by the cache, but the root
+    // lookup reads the table from its start and sees it.
+    std::string pdf = simplePdf({showText("x")});
+    size_t free = pdf.find("65535 f ");
+    pdf.replace(free + 6, 2, "/Encrypt");
+    size_t sx = pdf.rfind("startxref");
+    pdf.replace(pdf.find("\n", sx) + 1, pdf.find("\n", pdf.find("\n", sx) + 1) - pdf.find("\n", sx) - 1,
+                std::to_string(pdf.rfind("xref\n0 ")));
+    EngineHarness h;
+    auto r = h.convert(pdf);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.log, "...非対応(暗号化)\r\n");
+}
+
 TEST(DriverTest, DamagedStructureMessages)
 {
     struct Case {
