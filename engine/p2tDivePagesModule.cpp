@@ -311,6 +311,10 @@ bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& f
         return false;
     }
 
+    eng.decodeBudget -= static_cast<int64_t>(bytes.size());
+    if (eng.decodeBudget < 0)
+        return false; // the file has decoded far more than it could hold: it stops here
+
     // The bytes are taken one character each (p2tByteChar) as the lines are
     // read, instead of in a pass of their own.
     eng.debugLog.logWrite("p2tByteData2Str", "start");

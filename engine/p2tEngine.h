@@ -62,6 +62,12 @@ struct p2tEngine {
     std::unordered_set<uint64_t> contentArraysExpanded;
     int walkDepth = 0;
     int contentDepth = 0;
+    // Bytes of stream data a file may still decode. A page listed thousands
+    // of times, or thousands of pages sharing one stream that inflates to
+    // 10 MB, would otherwise decode (and write) without end; sound files
+    // decode a small multiple of their size.
+    int64_t decodeBudget = INT64_MAX; // set for each file by p2tMain
+    static int64_t decodeBudgetFor(int64_t fileLength) { return 64 * fileLength + (256 << 20); }
 
     ObjCacheContext objects() { return {fileNo, objCache, debugLog}; }
     uint32_t now() const;

@@ -138,6 +138,7 @@ bool p2tMain(p2tEngine& eng, const std::string& fileName)
         eng.fileNo.openMemory(eng.memoryPdf->data(), eng.memoryPdf->size());
     else if (!eng.fileNo.openFile(fileName))
         return fail("...ファイル破損");
+    eng.decodeBudget = p2tEngine::decodeBudgetFor(eng.fileNo.length());
     ObjCacheContext objects = eng.objects();
     // A file that made the reader give up (exhausted()) is as unreadable as a
     // broken one.

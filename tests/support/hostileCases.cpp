@@ -175,6 +175,18 @@ std::vector<HostileCase> hostileCases()
                                            + bomb + "\nendstream"),
                          false, "...flateDecodeの解凍失敗\r\n" + kPages, ""});
     }
+    { // One page listed 7,000 times, its stream inflating to 10 MB each time.
+        std::string zeros = deflatedZeros(10000000);
+        std::string kids;
+        for (int i = 0; i < 7000; ++i)
+            kids += "3 0 R ";
+        PdfWriter w = tree(kids, "7000");
+        w.object(3, "<< /Type /Page /Contents 4 0 R >>");
+        w.object(4, "<< /Length " + std::to_string(zeros.size()) + " /Filter /FlateDecode >>\nstream\n" + zeros
+                        + "\nendstream");
+        w.section("/Size 5 /Root 1 0 R");
+        cases.push_back({"page-listed-7000-times", w.str(), false, kPages, ""});
+    }
     cases.push_back({"line-of-100000-characters", simplePdf({"(" + std::string(100000, 'L') + ") Tj"}), true, "",
                      std::string(100000, 'L') + "\r\n"});
     {
