@@ -51,7 +51,8 @@ bool p2tReader::openFile(const std::string& path)
     fd_ = fd;
     length_ = static_cast<int32_t>(st.st_size);
     for (Window& w : windows_) {
-        w.bytes.resize(kWindowSize);
+        w.bytes.resize(kWindowSize); // kept from file to file: a folder run opens thousands
+        w.start = 0;
         w.length = 0;
         w.lastUse = 0;
     }
@@ -88,7 +89,7 @@ void p2tReader::close()
     bufStart_ = 0;
     bufLen_ = 0;
     for (Window& w : windows_)
-        w = Window{};
+        w.length = 0;
 }
 
 bool p2tReader::fillWindowAt(int64_t pos)

@@ -15,7 +15,7 @@ namespace {
 
 class DiskOutputFile : public OutputFile {
 public:
-    explicit DiskOutputFile(int fd) : fd_(fd) { buffer_.reserve(kBufferSize); }
+    explicit DiskOutputFile(int fd) : fd_(fd) {}
     ~DiskOutputFile() override
     {
         if (fd_ >= 0)
