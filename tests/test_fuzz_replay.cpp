@@ -18,7 +18,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kFuzzDir = SCRIVLET_FUZZ_DIR;
-constexpr auto kTimeout = std::chrono::seconds(10);
+// Far above what any input takes once its fault is fixed, even in a
+// sanitizer build; far below what the faults took.
+constexpr auto kTimeout = std::chrono::seconds(30);
 
 // The files of a corpus folder in name order; none when it does not exist.
 std::vector<fs::path> inputsIn(const fs::path& folder)
