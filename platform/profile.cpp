@@ -48,16 +48,18 @@ std::vector<Line> splitLines(std::string_view content)
 {
     std::vector<Line> lines;
     size_t start = 0;
+    // Carriage returns before a line's end belong to the end, not to the
+    // value: a stray one would otherwise change a value when a line end is
+    // added after it.
     while (start < content.size()) {
         size_t nl = content.find('\n', start);
-        if (nl == std::string_view::npos) {
-            lines.push_back({content.substr(start), {}});
-            break;
-        }
-        size_t end = nl;
-        size_t endStart = (end > start && content[end - 1] == '\r') ? end - 1 : end;
-        lines.push_back({content.substr(start, endStart - start), content.substr(endStart, nl + 1 - endStart)});
-        start = nl + 1;
+        size_t end = nl == std::string_view::npos ? content.size() : nl;
+        size_t endStart = end;
+        while (endStart > start && content[endStart - 1] == '\r')
+            --endStart;
+        size_t next = nl == std::string_view::npos ? content.size() : nl + 1;
+        lines.push_back({content.substr(start, endStart - start), content.substr(endStart, next - endStart)});
+        start = next;
     }
     return lines;
 }
@@ -203,8 +205,8 @@ bool writePrivateProfileString(const std::string& section, const std::string& ke
 
     std::vector<Line> lines = splitLines(content);
     std::string_view eol = "\r\n";
-    if (!lines.empty() && !lines.front().ending.empty())
-        eol = lines.front().ending;
+    if (!lines.empty() && lines.front().ending.ends_with('\n'))
+        eol = lines.front().ending.ends_with("\r\n") ? "\r\n" : "\n";
     std::string newLine = key + "=" + value;
 
     // Find the section, the key's line in it, and the section's last non-blank line.
@@ -240,7 +242,7 @@ bool writePrivateProfileString(const std::string& section, const std::string& ke
         for (size_t i = 0; i < lines.size(); ++i) {
             if (i == *keyLine) {
                 out += newLine;
-                out.append(lines[i].ending.empty() ? std::string_view() : lines[i].ending);
+                out.append(lines[i].ending);
             } else {
                 emit(i);
             }
@@ -249,7 +251,7 @@ bool writePrivateProfileString(const std::string& section, const std::string& ke
         for (size_t i = 0; i < lines.size(); ++i) {
             emit(i);
             if (i == *lastFilled) {
-                if (lines[i].ending.empty())
+                if (!lines[i].ending.ends_with('\n'))
                     out += eol;
                 out += newLine;
                 out += eol;

@@ -122,6 +122,16 @@ TEST_F(ProfileTest, WritingChangesOnlyTheKeysLine)
                              "x=1\r\n[headfoot]\r\nuse0=True\r\n");
 }
 
+TEST_F(ProfileTest, StrayCarriageReturnsAtALineEndAreNotPartOfTheValue)
+{
+    dir.write("Scrivlet.ini", "[envs]\r\nCRLF=True\r\r");
+    EXPECT_EQ(readProfileString(ini, "envs", "CRLF"), "True");
+    writeProfileString(ini, "envs", "subFolder", "False");
+    EXPECT_EQ(readProfileString(ini, "envs", "CRLF"), "True");
+    EXPECT_EQ(readProfileString(ini, "envs", "subFolder"), "False");
+    EXPECT_EQ(readFile(ini), "[envs]\r\nCRLF=True\r\r\r\nsubFolder=False\r\n");
+}
+
 TEST_F(ProfileTest, FailedWritesLeaveTheFileAsItWas)
 {
     dir.write("Scrivlet.ini", "[envs]\r\nCRLF=True\r\n");
