@@ -53,18 +53,37 @@ void ConsoleLog::insert(const std::string& text)
 {
     std::string out = lineBreaks(text);
     std::fwrite(out.data(), 1, out.size(), out_);
-    if (!out.empty() && out.back() == '\n')
+    if (out.empty() || out.back() != '\n')
+        return;
+    if (terminal_) {
         std::fflush(out_);
+        return;
+    }
+    if (!pending_) {
+        pending_ = true;
+        lastFlush_ = platform::tickCount(); // the wait starts with the first line held
+    }
+    flushIfDue();
+}
+
+void ConsoleLog::flushIfDue()
+{
+    if (pending_ && platform::tickCount() - lastFlush_ >= 100) {
+        std::fflush(out_);
+        pending_ = false;
+    }
 }
 
 void ConsoleBoxes::showOk(const std::string& text, Icon)
 {
+    std::fflush(stdout); // the log lines before this box come first where both streams meet
     std::fprintf(err_, "%s%s\n", clear_, lineBreaks(text).c_str());
     std::fflush(err_);
 }
 
 bool ConsoleBoxes::askYesNo(const std::string& text, Icon)
 {
+    std::fflush(stdout);
     std::fprintf(err_, "%s%s\n", clear_, lineBreaks(text).c_str());
     if (!interactive_) {
         std::fprintf(err_, "(not a terminal: answered No)\n");
@@ -142,6 +161,8 @@ void ConsoleProgress::hide()
 
 void ConsolePump::letMessagesThrough()
 {
+    if (log_)
+        log_->flushIfDue();
     if (!pendingInterrupt.exchange(false))
         return;
     if (notice_ && notice_->visible())

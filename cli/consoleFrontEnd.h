@@ -3,6 +3,7 @@
 // on the terminal, and Ctrl-C as the cancel button.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -16,14 +17,22 @@ namespace cli {
 void installInterruptHandler();
 bool interrupted();
 
+// On a terminal every line shows at once. Into a file or a pipe, lines are
+// handed on at most ten times a second (a folder run logs thousands, and a
+// write per line costs more than converting a small PDF); the message pump
+// hands on what waits, so a reader is never more than a moment behind.
 class ConsoleLog : public ProcessingLog {
 public:
-    explicit ConsoleLog(std::FILE* out) : out_(out) {}
+    ConsoleLog(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
     void insert(const std::string& text) override; // "\r\n" becomes "\n"
     void clear() override {}
+    void flushIfDue();
 
 private:
     std::FILE* out_;
+    bool terminal_;
+    bool pending_ = false;
+    uint32_t lastFlush_ = 0;
 };
 
 class ConsoleBoxes : public MessageBoxes {
@@ -93,16 +102,18 @@ private:
 
 class ConsolePump : public MessagePump {
 public:
-    void attach(ConsoleNotice* notice, ConsoleProgress* progress)
+    void attach(ConsoleNotice* notice, ConsoleProgress* progress, ConsoleLog* log = nullptr)
     {
         notice_ = notice;
         progress_ = progress;
+        log_ = log;
     }
     void letMessagesThrough() override;
 
 private:
     ConsoleNotice* notice_ = nullptr;
     ConsoleProgress* progress_ = nullptr;
+    ConsoleLog* log_ = nullptr;
 };
 
 } // namespace cli

@@ -137,12 +137,12 @@ int main(int argc, char** argv)
         return exitNow;
 
     const bool terminal = isatty(STDERR_FILENO);
-    cli::ConsoleLog log(stdout);
+    cli::ConsoleLog log(stdout, isatty(STDOUT_FILENO));
     cli::ConsoleBoxes boxes(stdin, stderr, isatty(STDIN_FILENO), terminal);
     cli::ConsolePump pump;
     cli::ConsoleNotice notice(stderr, terminal);
     cli::ConsoleProgress progress(stderr, terminal, pump);
-    pump.attach(&notice, &progress);
+    pump.attach(&notice, &progress, &log);
 
     Application app(platform::programFolder(), progress, notice, log, boxes, pump);
     setDefaultSettings(app.settings);

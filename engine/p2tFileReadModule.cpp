@@ -43,22 +43,38 @@ bool p2tReader::openFile(const std::string& path)
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat st{};
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || st.st_size > INT32_MAX) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    length_ = static_cast<int32_t>(st.st_size);
     for (Window& w : windows_) {
         w.bytes.resize(kWindowSize); // kept from file to file: a folder run opens thousands
         w.start = 0;
         w.length = 0;
         w.lastUse = 0;
     }
-    buf_ = windows_[0].bytes.data();
+    // Most PDFs of a folder run fit in one window: read it straight away, and
+    // a short read of a regular file is its end, which saves asking its size.
+    Window& first = windows_[0];
+    ssize_t got;
+    do
+        got = pread(fd, first.bytes.data(), kWindowSize, 0);
+    while (got < 0 && errno == EINTR);
+    int64_t length;
+    if (got >= 0 && static_cast<size_t>(got) < kWindowSize) {
+        length = got;
+    } else {
+        // A large file, or no regular file at all (a folder or a pipe fails the read).
+        struct stat st{};
+        if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || st.st_size > INT32_MAX) {
+            ::close(fd);
+            return false;
+        }
+        length = st.st_size;
+        got = std::max<ssize_t>(0, got);
+    }
+    fd_ = fd;
+    length_ = static_cast<int32_t>(length);
+    first.length = static_cast<size_t>(std::min<int64_t>(got, length));
+    buf_ = first.bytes.data();
     bufStart_ = 0;
-    bufLen_ = 0;
+    bufLen_ = first.length;
     pos_ = 0;
     budget_ = readBudgetFor(length_);
     open_ = true;

@@ -177,6 +177,31 @@ TEST(ReaderTest, BufferedFileReadsMatchByteReadsAcrossWindowEdges)
     EXPECT_EQ(p2tReadBytes(fromFile, 99999).bytes, std::vector<uint8_t>(big.begin() + 70000, big.begin() + 170000));
 }
 
+TEST(ReaderTest, FileLengthAroundOneReadWindowAndThingsThatAreNotFiles)
+{
+    // A small file's length comes from its first read, a large one's from
+    // the file system: both must agree with the bytes on either side.
+    TempDir dir;
+    const size_t window = 64 * 1024;
+    for (size_t size : {size_t{2}, window - 1, window, window + 1, 3 * window}) {
+        std::string bytes(size, 'x');
+        bytes.back() = 'E';
+        std::string path = dir.write("f" + std::to_string(size), bytes);
+        p2tReader r;
+        ASSERT_TRUE(r.openFile(path)) << size;
+        EXPECT_EQ(r.length(), static_cast<int32_t>(size));
+        ASSERT_TRUE(p2tSeekEnd(r));
+        EXPECT_EQ(p2tReadByte(r), 'E') << size;
+        EXPECT_TRUE(p2tIsEOF(r));
+    }
+    p2tReader r;
+    EXPECT_FALSE(r.openFile(dir.path())) << "a folder";
+    ASSERT_TRUE(r.openFile(dir.write("empty", "")));
+    EXPECT_EQ(r.length(), 0);
+    ASSERT_TRUE(r.openFile("/dev/zero")) << "endless devices have no length";
+    EXPECT_EQ(r.length(), 0);
+}
+
 TEST(ReaderTest, WholeFileOperations)
 {
     TempDir dir;
