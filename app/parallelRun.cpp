@@ -120,9 +120,10 @@ void convertTargetsInParallel(Application& app, int jobs)
 
     std::unordered_map<std::string, int> writing; // text files being written -> how many files write them
     std::vector<std::string> outputs(static_cast<size_t>(count));
+    std::vector<char> nameLogged(static_cast<size_t>(count)); // logged before its question
     int dispatched = 0, emitted = 0;
     const int ahead = 4 * jobs; // how far the files started may run ahead of the log
-    bool cancelShown = false, waitingForSameFile = false;
+    bool cancelShown = false, waiting = false;
     // After cancel no file is started, except that when every file started
     // has been logged without any noticing it, the next one is, as one at a
     // time would: it stops after its first page and the run ends there.
@@ -135,19 +136,27 @@ void convertTargetsInParallel(Application& app, int jobs)
     for (;;) {
         // Start files in order while engines are free. A file whose text file
         // an earlier file is still writing waits for it: the question about
-        // it, and what it finds on disk, must come after that file.
-        waitingForSameFile = false;
+        // it, and what it finds on disk, must come after that file. A question
+        // waits for every earlier file's log, and comes after the file's name,
+        // where one file at a time puts it.
+        waiting = false;
         while (mayStart()) {
             const int i = dispatched;
             std::string& out = outputs[static_cast<size_t>(i)];
             out = outputFileNameFor(app.targetFiles[static_cast<size_t>(i)]);
             if (writing[out] > 0) {
-                waitingForSameFile = true;
+                waiting = true;
                 break;
             }
             Task task{i, std::nullopt};
             if (app.settings.OWConfirm && fileExists(out)) {
+                if (emitted < i) {
+                    waiting = true;
+                    break;
+                }
                 lock.unlock();
+                p2tOutputMessage(app.engine, app.targetFiles[static_cast<size_t>(i)]);
+                nameLogged[static_cast<size_t>(i)] = 1;
                 task.overwrite = app.boxes.askYesNo("以下のファイルは既に存在します。上書きしますか？\r" + out,
                                                     MessageBoxes::Icon::Information);
                 lock.lock();
@@ -166,7 +175,8 @@ void convertTargetsInParallel(Application& app, int jobs)
             --writing[outputs[static_cast<size_t>(i)]];
             logged = true;
             lock.unlock();
-            p2tOutputMessage(app.engine, app.targetFiles[static_cast<size_t>(i)]);
+            if (!nameLogged[static_cast<size_t>(i)])
+                p2tOutputMessage(app.engine, app.targetFiles[static_cast<size_t>(i)]);
             p2tOutputMessage(app.engine, r.log);
             if (r.ok) {
                 ++app.filesConverted;
@@ -191,7 +201,7 @@ void convertTargetsInParallel(Application& app, int jobs)
         // to let messages through (Ctrl-C).
         if (!logged)
             resultReady.wait_for(lock, std::chrono::milliseconds(50),
-                                 [&] { return nextFinished() || (mayStart() && !waitingForSameFile); });
+                                 [&] { return nextFinished() || (mayStart() && !waiting); });
         lock.unlock();
         app.pump.letMessagesThrough();
         lock.lock();

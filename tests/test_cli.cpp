@@ -34,13 +34,14 @@ protected:
         std::filesystem::copy_file(platform::programFolder() + "/AdobeCID.dat", programDir.file("AdobeCID.dat"));
     }
 
-    pid_t start(const std::vector<std::string>& args)
+    // With oneStream, stderr goes where stdout goes, as with "2>&1".
+    pid_t start(const std::vector<std::string>& args, bool oneStream = false)
     {
         pid_t pid = fork();
         if (pid == 0) {
             int in = open("/dev/null", O_RDONLY);
-            int out = open(work.file(".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int err = open(work.file(".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int out = open(work.file(".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
+            int err = oneStream ? out : open(work.file(".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(in, 0);
             dup2(out, 1);
             dup2(err, 2);
@@ -117,6 +118,31 @@ TEST_F(CliTest, WithoutATerminalAnExistingTextFileIsKept)
 
     EXPECT_EQ(run({"--overwrite", pdf}).status, 0);
     EXPECT_EQ(readFile(work.file("a.txt")), "\r\n---1/1---\r\n \r\nHello\r\n");
+}
+
+TEST_F(CliTest, LogLinesAndMessagesKeepTheirOrderInOneStream)
+{
+    // The log is written in batches when it is not a terminal: a question or
+    // message must still come after the log text written before it.
+    for (std::string jobs : {"1", "3"}) {
+        std::string folder = work.file("docs" + jobs);
+        for (const char* name : {"a", "b", "c", "d"})
+            work.write("docs" + jobs + "/" + name + ".pdf", kPdf);
+        work.write("docs" + jobs + "/c.txt", "mine");
+        Outcome r = finish(start({"--jobs", jobs, folder}, true));
+        EXPECT_EQ(r.status, 1);
+        std::vector<std::string> inOrder{folder + "/a.pdf...done(",
+                                         folder + "/b.pdf...done(",
+                                         folder + "/c.pdf以下のファイルは既に存在します。上書きしますか？\n" + folder + "/c.txt",
+                                         "(not a terminal: answered No)\n...出力ファイルが開けません\n" + folder + "/d.pdf...done(",
+                                         "処理が終了しました"};
+        size_t at = 0;
+        for (const std::string& piece : inOrder) {
+            size_t found = r.out.find(piece, at);
+            ASSERT_NE(found, std::string::npos) << "jobs " << jobs << ": " << piece << " in\n" << r.out;
+            at = found + piece.size();
+        }
+    }
 }
 
 TEST_F(CliTest, SettingsFromTheIniFileThenTheOptions)

@@ -12,6 +12,7 @@ namespace {
 struct RunRecord {
     std::string log;
     std::vector<std::string> questions;
+    std::string transcript; // the log with the boxes where they came
     std::map<std::string, std::string> texts;
     int converted, failed;
 };
@@ -38,12 +39,22 @@ RunRecord runWith(int jobs)
     // Questions come for f3.txt, f5.txt and same.txt, in that order.
     h.boxes.answers = {false, true, true};
     h.app.jobs = jobs;
+    h.boxes.watched = &h.log;
     EXPECT_TRUE(runConversion(h.app, h.work.path()));
+    auto plain = [&](const std::string& text) {
+        std::string s = std::regex_replace(text, std::regex(R"(done\([0-9.]+秒\))"), "done");
+        return std::regex_replace(s, std::regex(h.work.path()), "DIR");
+    };
     RunRecord r;
-    r.log = std::regex_replace(h.log.text(), std::regex(R"(done\([0-9.]+秒\))"), "done");
-    r.log = std::regex_replace(r.log, std::regex(h.work.path()), "DIR");
-    for (const auto& b : h.boxes.shown)
-        r.questions.push_back(std::regex_replace(b.text, std::regex(h.work.path()), "DIR"));
+    r.log = plain(h.log.text());
+    // Questions and messages where they came in the log, as a terminal shows them.
+    size_t at = 0;
+    for (const auto& b : h.boxes.shown) {
+        r.questions.push_back(plain(b.text));
+        r.transcript += plain(h.log.text().substr(at, b.logLength - at)) + "[" + plain(b.text) + "]";
+        at = b.logLength;
+    }
+    r.transcript += plain(h.log.text().substr(at));
     for (auto& e : std::filesystem::recursive_directory_iterator(h.work.path()))
         if (e.path().extension() == ".txt")
             r.texts[e.path().filename().string()] = readFile(e.path().string());
@@ -66,6 +77,7 @@ TEST(ParallelRunTest, SameLogTextsAndQuestionsAsOneAtATime)
         RunRecord many = runWith(jobs);
         EXPECT_EQ(many.log, one.log) << jobs;
         EXPECT_EQ(many.questions, one.questions) << jobs;
+        EXPECT_EQ(many.transcript, one.transcript) << jobs;
         EXPECT_EQ(many.texts, one.texts) << jobs;
         EXPECT_EQ(many.converted, one.converted);
         EXPECT_EQ(many.failed, one.failed);

@@ -28,11 +28,12 @@ public:
         std::string text;
         Icon icon;
         bool question;
+        size_t logLength; // how much of the watched log came before it
     };
-    void showOk(const std::string& text, Icon icon) override { shown.push_back({text, icon, false}); }
+    void showOk(const std::string& text, Icon icon) override { shown.push_back({text, icon, false, logLength()}); }
     bool askYesNo(const std::string& text, Icon icon) override
     {
-        shown.push_back({text, icon, true});
+        shown.push_back({text, icon, true, logLength()});
         if (answers.empty())
             return false;
         bool a = answers.front();
@@ -41,6 +42,10 @@ public:
     }
     std::vector<Shown> shown;
     std::deque<bool> answers; // for askYesNo, in order; No when none is left
+    const FakeLog* watched = nullptr;
+
+private:
+    size_t logLength() const { return watched ? watched->text().size() : 0; }
 };
 
 class FakePump : public MessagePump {
