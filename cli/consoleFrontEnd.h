@@ -102,7 +102,7 @@ private:
 
 class ConsolePump : public MessagePump {
 public:
-    void attach(ConsoleNotice* notice, ConsoleProgress* progress, ConsoleLog* log = nullptr)
+    void attach(ConsoleNotice* notice, ConsoleProgress* progress, ConsoleLog* log)
     {
         notice_ = notice;
         progress_ = progress;

@@ -60,8 +60,7 @@ void frmAbout::setupControls()
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QString::fromUtf8(kAppTitle) + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(fixedBorderFlags(Qt::Dialog));
     setModal(true);
     setFont(gothicFont(9));
     setAutoFillBackground(true);

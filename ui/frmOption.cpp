@@ -30,8 +30,7 @@ void frmOption::setupControls()
 {
     setObjectName(QStringLiteral("frmOption"));
     setWindowTitle(QStringLiteral("ｵﾌﾟｼｮﾝ"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(fixedBorderFlags(Qt::Dialog));
     setModal(true);
     setFont(gothicFont(9));
 

@@ -14,8 +14,7 @@ void noticeForm::setupControls()
 {
     setObjectName(QStringLiteral("noticeForm"));
     setWindowTitle(QStringLiteral("フォルダ内検索中…"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(fixedBorderFlags(Qt::Window));
     setWindowIcon(programIcon());
     setFont(gothicFont(9));
 

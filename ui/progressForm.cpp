@@ -16,9 +16,7 @@ void progressForm::setupControls()
 {
     setObjectName(QStringLiteral("progressForm"));
     setWindowTitle(QStringLiteral("処理中…"));
-    // A fixed border with a close box only: no minimize or maximize box.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(fixedBorderFlags(Qt::Window));
     setWindowIcon(programIcon());
     setFont(gothicFont(9));
 

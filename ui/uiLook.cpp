@@ -83,3 +83,9 @@ QIcon programIcon()
         icon.addPixmap(documentPicture(size));
     return icon;
 }
+
+Qt::WindowFlags fixedBorderFlags(Qt::WindowType kind)
+{
+    return kind | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+           Qt::MSWindowsFixedSizeDialogHint;
+}

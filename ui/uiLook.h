@@ -14,6 +14,10 @@ QFont gothicFixedFont(double pointSize, bool bold = false);
 // The about box's title face.
 QFont titleFont(double pointSize, bool bold = false);
 
+// A fixed border with a title and a close box only (no minimize or maximize
+// box), for a window or a dialog.
+Qt::WindowFlags fixedBorderFlags(Qt::WindowType kind);
+
 // A text page with a folded corner and a "PDF" band, size x size pixels.
 QPixmap documentPicture(int size);
 QIcon programIcon();
