@@ -17,7 +17,7 @@ struct Glyph {
     uint32_t code = 0;      // as read from the string, through the font's code space
     uint8_t codeLength = 1; // bytes the code took (1 to 4)
     std::u32string text;    // its Unicode text; empty when nothing maps it (never a guess)
-    double width = 0;       // advance in thousandths of text space (the vertical advance for vertical fonts)
+    double width = 0;       // advance in glyph space (vertical advance for vertical fonts); times fontMatrixScale() gives text space
     bool wordSpace = false; // the single-byte code 32, to which word spacing applies
 };
 
@@ -27,8 +27,8 @@ public:
     // Splits a shown string into glyphs (appended to `out`).
     virtual void decode(std::string_view bytes, std::vector<Glyph>& out) const = 0;
     virtual bool vertical() const { return false; }
-    // Fonts whose glyphs are drawn by content streams of their own (Type3)
-    // use a font matrix other than the usual thousandth of text space.
+    // Glyph space to text space: a thousandth for all but Type3 fonts, whose
+    // own font matrix says.
     virtual double fontMatrixScale() const { return 0.001; }
 };
 
