@@ -14,6 +14,7 @@
 #include "engine/p2tCIDModule.h"
 #include "engine/p2tEngine.h"
 #include "engine/settings.h"
+#include "platform/places.h"
 
 inline constexpr const char* kAppTitle = "Scrivlet";
 inline constexpr const char* kIniFileName = "Scrivlet.ini";
@@ -58,7 +59,7 @@ public:
     int32_t filesFailed = 0;
     bool runCancelled = false;
 
-    std::string iniFileName() const { return programFolder + "/" + kIniFileName; }
+    std::string iniFileName() const { return platform::settingsFolder(programFolder) + "/" + kIniFileName; }
 };
 
 void setDefaultSettings(Settings& settings);
