@@ -6,11 +6,11 @@
 
 #include "app/myEtcModule.h"
 #include "platform/cp932.h"
+#include "platform/paths.h"
 #include "platform/places.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 #include "tests/support/tempDir.h"
-#include "ui/uiEtcModule.h"
 
 using namespace platform;
 
