@@ -42,6 +42,7 @@ void loadSettings(Application& app)
 void saveSettings(Application& app)
 {
     const std::string ini = app.iniFileName();
+    platform::makeSettingsFolder(platform::settingsFolder(app.programFolder)); // the user's, on first use
     const Settings& s = app.settings;
     writeProfileBool(ini, "envs", "OWConfirm", s.OWConfirm);
     writeProfileBool(ini, "envs", "CRLF", s.CRLF);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "engine/p2tStreamModule.h"
+#include "platform/places.h"
 #include "tests/support/appHarness.h"
 #include "tests/support/pdfWriter.h"
 
@@ -237,6 +238,29 @@ TEST(SettingsTest, DefaultsWithoutAnIniFileAndTheSevenKeysAtExit)
               "[envs]\r\nOWConfirm=True\r\nCRLF=True\r\nsubFolder=True\r\n[headfoot]\r\nuse0=True\r\n"
               "format0=---%P/%A---\r\nuse1=False\r\nformat1=---%P/%A---\r\n");
     EXPECT_EQ(windows.calls, "initMain initOption show unload end unload end ");
+}
+
+TEST(SettingsTest, AnInstalledProgramReadsItsDataThereAndKeepsSettingsInTheUsersFolder)
+{
+    TempDir root;
+    ScopedEnv xdg("XDG_CONFIG_HOME", root.file("config"));
+    const std::string bin = root.file("bin"), data = bin + "/" + platform::kDataFromProgramFolder;
+    std::filesystem::create_directories(data);
+    std::filesystem::copy_file(platform::programFolder() + "/AdobeCID.dat", data + "/AdobeCID.dat");
+    AppHarness h;
+    FakeWindows windows;
+    h.app.programFolder = bin;
+    h.app.cidTable = CidTable{};
+    ASSERT_TRUE(programStart(h.app, windows));
+    EXPECT_EQ(p2tCID2Str(h.app.cidTable, 34), "A");
+    h.app.settings.CRLF = false;
+    programExit(h.app, windows);
+    EXPECT_FALSE(std::filesystem::exists(bin + "/Scrivlet.ini"));
+
+    AppHarness again;
+    again.app.programFolder = bin;
+    loadSettings(again.app);
+    EXPECT_FALSE(again.app.settings.CRLF) << readFile(root.file("config/Scrivlet/Scrivlet.ini"));
 }
 
 TEST(SettingsTest, OnceTheFileExistsMissingKeysAreFalseOrEmpty)

@@ -7,6 +7,7 @@
 int main(int argc, char* argv[])
 {
     QApplication qapp(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral(SCRIVLET_APP_ID)); // ties the windows to the menu entry
     QApplication::setQuitOnLastWindowClosed(false); // only shutdown ends the program
     DesktopProgram program(platform::programFolder());
     if (!program.start())
