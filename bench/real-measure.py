@@ -18,7 +18,8 @@ itself.
 Options: --corpus DIR, --cli PATH, --jobs N, --limit N, --filter TEXT,
 --file-timeout S, --timeout S, --out TSV, --min-chars N.
 Prints the summary table (Markdown) and writes the per-file TSV (default
-DIR/results-MODE.tsv, outside the repository) to sort the failures by.
+DIR/results-MODE.tsv, outside the repository;
+results-MODE-partial.tsv with --filter or --limit) to sort the failures by.
 """
 import argparse
 import collections
@@ -155,6 +156,14 @@ def main():
         cmd += ["--jobs", str(max(1, a.jobs))]
     refdir = os.path.join(a.corpus, "ref")
     os.makedirs(refdir, exist_ok=True)
+    manifest = {}
+    mpath = os.path.join(a.corpus, "manifest.tsv")
+    if os.path.exists(mpath):
+        with open(mpath, encoding="utf-8") as f:
+            head = f.readline().rstrip("\n").split("\t")
+            for line in f:
+                m = dict(zip(head, line.rstrip("\n").split("\t")))
+                manifest[m["file"]] = m
 
     # References first (cached), on all cores.
     started = time.time()
@@ -177,6 +186,8 @@ def main():
         rc, out, err, timed_out = run(cmd + [folder], a.timeout)
         run_time = time.time() - started
         outcome = parse_log(out, folder, set(names))
+        if rc == 2 and not outcome:  # usage error or nothing to run: each file alone would fail the same way
+            sys.exit(f"the command ran nothing (exit 2): {err.decode('utf-8', 'replace').strip()[:500]}")
         if timed_out or rc not in (0, 1):
             print(f"folder run: exit {rc}{' (stopped by the timeout)' if timed_out else ''}; "
                   f"{len(outcome)} of {len(names)} files logged: {err.decode('utf-8', 'replace')[-300:]}",
@@ -201,6 +212,7 @@ def main():
             os.remove(path)
 
         rows = []
+        not_utf8 = []
         for n in names:
             ref, raw = refs[n]
             msg = outcome.get(n, "...not logged")
@@ -210,6 +222,11 @@ def main():
             if ok and os.path.exists(txt):
                 with open(txt, "rb") as f:
                     data = f.read()
+                if not cp932:
+                    try:
+                        data.decode("utf-8")
+                    except UnicodeDecodeError:
+                        not_utf8.append(n)
                 got = data.decode("cp932" if cp932 else "utf-8", "replace")
             rc_, gc = chars(ref), chars(got)
             recall, precision, _ = overlap(rc_, gc)
@@ -218,7 +235,9 @@ def main():
             kana = len(KANA.findall(ref))
             han = len(HAN.findall(ref))
             seconds = re.match(r"\.\.\.done\(([0-9.]+)", msg)
+            m = manifest.get(n, {})
             rows.append({
+                "class": m.get("class", "?"), "encrypted": m.get("encrypted", "?"),
                 "file": n, "outcome": "done" if ok else msg, "seconds": seconds.group(1) if seconds else "",
                 "text": nref >= a.min_chars, "japanese": kana >= 20, "cjk": kana >= 20 or han >= 50,
                 "ref_chars": nref, "out_chars": sum(gc.values()),
@@ -227,14 +246,18 @@ def main():
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
-    out_path = a.out or os.path.join(a.corpus, f"results-{label}.tsv")
-    cols = ["file", "outcome", "seconds", "text", "japanese", "cjk", "ref_chars", "out_chars",
+    partial = "-partial" if a.filter or a.limit else ""  # a partial run keeps the whole run's file
+    out_path = a.out or os.path.join(a.corpus, f"results-{label}{partial}.tsv")
+    cols = ["file", "class", "encrypted", "outcome", "seconds", "text", "japanese", "cjk", "ref_chars", "out_chars",
             "recall", "precision", "word_f1"]
     with open(out_path, "w", encoding="utf-8") as f:
         f.write("\t".join(cols) + "\n")
         for r in rows:
             f.write("\t".join(f"{r[c]:.4f}" if isinstance(r[c], float) else
                               ("yes" if r[c] is True else "no" if r[c] is False else str(r[c])) for c in cols) + "\n")
+    if not_utf8:
+        print(f"warning: {len(not_utf8)} text files are not UTF-8 (is the encoding option in effect? "
+              f"--cp932 reads code page 932), e.g. {not_utf8[0]}", file=sys.stderr)
     summarize(rows, label, " ".join(shlex.quote(c) for c in cmd), run_time, ref_time, out_path)
 
 
@@ -261,6 +284,8 @@ def summarize(rows, label, cmd, run_time, ref_time, out_path):
           f"run {run_time:.1f} s (references {ref_time:.1f} s)\n")
     print("| Measure | Value |\n|---|---:|")
     print(f"| refused (any message) | {sum(refused.values())} of {len(rows)} |")
+    locked = sum(1 for r in rows if r["outcome"] != "done" and r["encrypted"] == "password")
+    print(f"| refused, not needing a password | {sum(refused.values()) - locked} of {len(rows)} |")
     for msg, k in refused.most_common():
         print(f"| &nbsp; \"{msg}\" | {k} |")
     print(f"| character recall >= 0.9, files with text | {share(text, 'recall', 0.9)} |")
@@ -268,10 +293,21 @@ def summarize(rows, label, cmd, run_time, ref_time, out_path):
     print(f"| character recall >= 0.9, Chinese/Japanese/Korean | {share(cjk, 'recall', 0.9)} |")
     print(f"| median character recall, files with text | {median(text, 'recall')} |")
     print(f"| median character precision, files with text | {median(text, 'precision')} |")
+    done = [r for r in text if r["outcome"] == "done"]
+    print(f"| median character precision, converted files with text | {median(done, 'precision')} |")
     print(f"| median word F1, not Japanese | {median(nonjp, 'word_f1')} |")
     print(f"| word F1 >= 0.9, not Japanese | {share(nonjp, 'word_f1', 0.9)} |")
     print(f"| median word F1, not Chinese/Japanese/Korean | {median(latin, 'word_f1')} |")
     print(f"| word F1 >= 0.9, not Chinese/Japanese/Korean | {share(latin, 'word_f1', 0.9)} |")
+    classes = sorted({r["class"] for r in rows}, key=lambda c: -sum(r["class"] == c for r in rows))
+    print("\n| Producer | PDFs | refused | with text | recall >= 0.9 | median precision | median word F1 |")
+    print("|---|---:|---:|---:|---:|---:|---:|")
+    for c in classes:
+        all_c = [r for r in rows if r["class"] == c]
+        t = [r for r in all_c if r["text"]]
+        k = sum(1 for r in t if r["recall"] >= 0.9)
+        print(f"| {c} | {len(all_c)} | {sum(r['outcome'] != 'done' for r in all_c)} | {len(t)} | {k} | "
+              f"{median(t, 'precision')} | {median(t, 'word_f1')} |")
     print(f"\nPer file: {out_path}")
 
 
