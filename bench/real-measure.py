@@ -136,6 +136,38 @@ def parse_log(stdout, folder, names):
     return outcome
 
 
+def score(task):
+    """One file's row, and whether its text file was meant to be UTF-8 and is not."""
+    n, pdfdir, refdir, txt, msg, cp932, min_chars, m = task
+    ref = reference(os.path.join(pdfdir, n), refdir, False)
+    raw = reference(os.path.join(pdfdir, n), refdir, True)
+    ok = msg.startswith("...done(")
+    got, bad = "", False
+    if ok and os.path.exists(txt):
+        with open(txt, "rb") as f:
+            data = f.read()
+        if not cp932:
+            try:
+                data.decode("utf-8")
+            except UnicodeDecodeError:
+                bad = True
+        got = data.decode("cp932" if cp932 else "utf-8", "replace")
+    rc, gc = chars(ref), chars(got)
+    recall, precision, _ = overlap(rc, gc)
+    _, _, wf1 = overlap(words(raw), words(got))
+    nref = sum(rc.values())
+    kana = len(KANA.findall(ref))
+    han = len(HAN.findall(ref))
+    seconds = re.match(r"\.\.\.done\(([0-9.]+)", msg)
+    return {
+        "class": m.get("class", "?"), "encrypted": m.get("encrypted", "?"),
+        "file": n, "outcome": "done" if ok else msg, "seconds": seconds.group(1) if seconds else "",
+        "text": nref >= min_chars, "japanese": kana >= 20, "cjk": kana >= 20 or han >= 50,
+        "ref_chars": nref, "out_chars": sum(gc.values()),
+        "recall": recall, "precision": precision, "word_f1": wf1,
+    }, bad
+
+
 def main():
     a = parse_args()
     pdfdir = os.path.join(a.corpus, "pdf")
@@ -167,12 +199,8 @@ def main():
 
     # References first (cached), on all cores.
     started = time.time()
-    refs = {}
     with concurrent.futures.ThreadPoolExecutor(max(1, a.jobs)) as pool:
-        futs = {pool.submit(lambda n: (reference(os.path.join(pdfdir, n), refdir, False),
-                                        reference(os.path.join(pdfdir, n), refdir, True)), n): n for n in names}
-        for fut in concurrent.futures.as_completed(futs):
-            refs[futs[fut]] = fut.result()
+        list(pool.map(lambda n: [reference(os.path.join(pdfdir, n), refdir, raw) for raw in (False, True)], names))
     ref_time = time.time() - started
 
     # One run over a copy of the corpus.
@@ -211,38 +239,13 @@ def main():
                 shutil.copyfile(path[:-4] + ".txt", os.path.join(folder, n[:-4] + ".txt"))
             os.remove(path)
 
-        rows = []
-        not_utf8 = []
-        for n in names:
-            ref, raw = refs[n]
-            msg = outcome.get(n, "...not logged")
-            ok = msg.startswith("...done(")
-            got = ""
-            txt = os.path.join(folder, n[:-4] + ".txt")
-            if ok and os.path.exists(txt):
-                with open(txt, "rb") as f:
-                    data = f.read()
-                if not cp932:
-                    try:
-                        data.decode("utf-8")
-                    except UnicodeDecodeError:
-                        not_utf8.append(n)
-                got = data.decode("cp932" if cp932 else "utf-8", "replace")
-            rc_, gc = chars(ref), chars(got)
-            recall, precision, _ = overlap(rc_, gc)
-            _, _, wf1 = overlap(words(raw), words(got))
-            nref = sum(rc_.values())
-            kana = len(KANA.findall(ref))
-            han = len(HAN.findall(ref))
-            seconds = re.match(r"\.\.\.done\(([0-9.]+)", msg)
-            m = manifest.get(n, {})
-            rows.append({
-                "class": m.get("class", "?"), "encrypted": m.get("encrypted", "?"),
-                "file": n, "outcome": "done" if ok else msg, "seconds": seconds.group(1) if seconds else "",
-                "text": nref >= a.min_chars, "japanese": kana >= 20, "cjk": kana >= 20 or han >= 50,
-                "ref_chars": nref, "out_chars": sum(gc.values()),
-                "recall": recall, "precision": precision, "word_f1": wf1,
-            })
+        # Scoring is pure Python over large texts: spread it over the cores too.
+        tasks = [(n, pdfdir, refdir, os.path.join(folder, n[:-4] + ".txt"), outcome.get(n, "...not logged"),
+                  cp932, a.min_chars, manifest.get(n, {})) for n in names]
+        with concurrent.futures.ProcessPoolExecutor(max(1, a.jobs)) as pool:
+            scored = list(pool.map(score, tasks, chunksize=4))
+        rows = [r for r, _ in scored]
+        not_utf8 = [r["file"] for r, bad in scored if bad]
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
