@@ -52,7 +52,8 @@ def parse_args():
     p.add_argument("--corpus", default=os.environ.get("REAL_CORPUS", "/work/corpus"),
                    help="the folder bench/real-corpus.sh filled (PDFs in DIR/pdf)")
     p.add_argument("--cli", default=os.path.join(ROOT, "build", "bin", "scrivlet-cli"))
-    p.add_argument("--mode", choices=sorted(MODES), default="extended")
+    p.add_argument("--mode", choices=sorted(MODES) + ["mutool"], default="extended",
+                   help="mutool: `mutool draw -F txt`, once per file, to see how far another reader gets")
     p.add_argument("--cmd", help="the whole command before the folder, instead of --cli and --mode "
                    "(--jobs N is added unless it names --jobs itself or --no-cli-jobs is given)")
     p.add_argument("--cp932", action="store_true", help="the text files are code page 932 (implied by --mode cp932)")
@@ -136,6 +137,16 @@ def parse_log(stdout, folder, names):
     return outcome
 
 
+def mutool(cmd, folder, name, timeout):
+    """The log line's outcome for one file converted by mutool."""
+    pdf = os.path.join(folder, name)
+    started = time.time()
+    rc, _, _, timed_out = run(cmd + ["-o", pdf[:-4] + ".txt", pdf], timeout)
+    if timed_out:
+        return "...timeout"
+    return f"...done({time.time() - started:.3f})" if rc == 0 else f"...mutool exit {rc}"
+
+
 def score(task):
     """One file's row, and whether its text file was meant to be UTF-8 and is not."""
     n, pdfdir, refdir, txt, msg, cp932, min_chars, m = task
@@ -182,9 +193,11 @@ def main():
     cp932 = a.cp932 or (a.mode == "cp932" and not a.cmd)
     if a.cmd:
         cmd = shlex.split(a.cmd)
+    elif a.mode == "mutool":
+        cmd = ["mutool", "draw", "-q", "-F", "txt"]
     else:
         cmd = [a.cli] + MODES[a.mode] + COMMON
-    if not a.no_cli_jobs and "--jobs" not in cmd:
+    if not a.no_cli_jobs and "--jobs" not in cmd and a.mode != "mutool":
         cmd += ["--jobs", str(max(1, a.jobs))]
     refdir = os.path.join(a.corpus, "ref")
     os.makedirs(refdir, exist_ok=True)
@@ -211,9 +224,14 @@ def main():
         for n in names:
             shutil.copyfile(os.path.join(pdfdir, n), os.path.join(folder, n))
         started = time.time()
-        rc, out, err, timed_out = run(cmd + [folder], a.timeout)
+        if a.mode == "mutool" and not a.cmd:
+            rc, out, err, timed_out = 0, b"", b"", False
+            with concurrent.futures.ThreadPoolExecutor(max(1, a.jobs)) as pool:
+                outcome = dict(zip(names, pool.map(lambda n: mutool(cmd, folder, n, a.file_timeout), names)))
+        else:
+            rc, out, err, timed_out = run(cmd + [folder], a.timeout)
+            outcome = parse_log(out, folder, set(names))
         run_time = time.time() - started
-        outcome = parse_log(out, folder, set(names))
         if rc == 2 and not outcome:  # usage error or nothing to run: each file alone would fail the same way
             sys.exit(f"the command ran nothing (exit 2): {err.decode('utf-8', 'replace').strip()[:500]}")
         if timed_out or rc not in (0, 1):
