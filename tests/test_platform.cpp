@@ -245,6 +245,9 @@ TEST(PathTest, SplitsLikeTheWorkedTable)
             EXPECT_EQ(getFolderName(r.path), r.folder) << r.path;
         }
     }
+    EXPECT_EQ(absolutePath("/a/b.pdf"), "/a/b.pdf");
+    EXPECT_EQ(absolutePath("b.pdf"), getFolderName(absolutePath("x")) + "/b.pdf");
+    EXPECT_EQ(absolutePath("b.pdf")[0], '/');
     EXPECT_EQ(getFileName("b.pdf"), "b.pdf");
     EXPECT_EQ(getBaseName("b.pdf"), "b");
     EXPECT_EQ(getFileName(""), "");
