@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <vector>
 
 #include "engine/p2tEngine.h"
 #include "platform/paths.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -57,15 +57,8 @@ private:
 
     void writeAll(std::string_view data)
     {
-        while (!failed_ && !data.empty()) {
-            ssize_t n = ::write(fd_, data.data(), data.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                failed_ = true; // disk full or medium gone: stop writing
-            else
-                data.remove_prefix(static_cast<size_t>(n));
-        }
+        if (!failed_ && !platform::writeAll(fd_, data))
+            failed_ = true; // disk full or medium gone: stop writing
     }
 
     int fd_;
