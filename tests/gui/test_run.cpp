@@ -170,6 +170,8 @@ TEST_F(GuiRun, ClosingTheMainWindowDuringARunSavesTheSettings)
     };
     execute(dir);
     EXPECT_TRUE(closed);
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"処理が終了しました"})
+        << "the test's endProcess returns, so the run ends as usual";
 }
 
 } // namespace
