@@ -117,15 +117,8 @@ bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen)
     // a tree too deep to follow makes the page tree unusable.
     if (nesting.tooDeep() || !eng.pagesWalked.insert(objectKey(id, gen)).second)
         return false;
-    if (!p2tSeekObj(objects, id, gen))
+    if (p2tSeekObjKey(objects, id, gen, "/Kids") != p2tKeyScan::Found)
         return false;
-    for (;;) {
-        std::string t = p2tGetToken(eng.fileNo);
-        if (t == "/Kids")
-            break;
-        if (t == "endobj" || p2tIsEOF(eng.fileNo))
-            return false;
-    }
     if (p2tGetToken(eng.fileNo) != "[") {
         eng.debugLog.logWrite("p2tDivePages", "/Kidsの直後に配列がありません");
         return false;
@@ -159,17 +152,13 @@ bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen)
     eng.contentArraysExpanded.clear();
     writeHeadFoot(eng, 0);
     ObjCacheContext objects = eng.objects();
-    if (!p2tSeekObj(objects, id, gen)) {
+    p2tKeyScan scan = p2tSeekObjKey(objects, id, gen, "/Contents");
+    if (scan == p2tKeyScan::NotSought) {
         eng.debugLog.logWrite("p2tDivePage", "オブジェクトへのシークで失敗しました");
         return false;
     }
-    for (;;) {
-        std::string t = p2tGetToken(eng.fileNo);
-        if (t == "/Contents")
-            break;
-        if (t == "endobj" || p2tIsEOF(eng.fileNo))
-            return true; // no contents: the header only, no footer, no progress step
-    }
+    if (scan == p2tKeyScan::Missing)
+        return true; // no contents: the header only, no footer, no progress step
     std::string t = p2tGetToken(eng.fileNo);
     if (t == "[") {
         for (;;) {

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/system.h"
+
 namespace {
 
 constexpr size_t kWindowSize = 64 * 1024;
@@ -337,16 +339,8 @@ bool p2tWriteFileBytes(const std::string& path, const std::vector<uint8_t>& byte
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return ::close(fd) == 0 && done == bytes.size();
+    bool written = platform::writeAll(fd, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    return ::close(fd) == 0 && written;
 }
 
 std::optional<int32_t> p2tToLong(std::string_view token)

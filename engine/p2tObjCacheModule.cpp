@@ -302,3 +302,16 @@ bool p2tObjCacheConstructionSub(ObjCacheContext& ctx, int32_t& offset)
             return false;
     }
 }
+
+p2tKeyScan p2tSeekObjKey(ObjCacheContext& ctx, int32_t id, int32_t gen, std::string_view key)
+{
+    if (!p2tSeekObj(ctx, id, gen))
+        return p2tKeyScan::NotSought;
+    for (;;) {
+        std::string t = p2tGetToken(ctx.fileNo);
+        if (t == key)
+            return p2tKeyScan::Found;
+        if (t == "endobj" || p2tIsEOF(ctx.fileNo))
+            return p2tKeyScan::Missing;
+    }
+}

@@ -124,7 +124,7 @@ Outcome convert(const Settings& settings, unsigned flags, std::string_view pdf, 
     } else {
         fuzzCheck(endsWithLineBreak(log.text()), "a failure without a complete line in the log");
     }
-    fuzzCheck(boxes.shown.empty(), "a message box during a conversion");
+    fuzzCheck(boxes.shown().empty(), "a message box during a conversion");
     return {ok, log.text(), std::move(files.text)};
 }
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/uiMainModule.h"
+#include "cli/consoleOptions.h"
 #include "platform/system.h"
 #include "tests/support/pdfWriter.h"
 #include "tests/support/tempDir.h"
@@ -270,4 +271,48 @@ TEST_F(CliTest, OnATerminalCtrlCIsNamedAfterEveryStoppedFile)
     });
     const std::vector<std::string> expected{a + "...中断", b + "...中断", "Ctrl-Cで中断しました", ""};
     EXPECT_EQ(screen, expected) << raw;
+TEST(ConsoleOptionsTest, ParsesOptionsAndReportsUsageErrorsInOneLine)
+{
+    using Action = CommandLine::Action;
+    CommandLine c = parseCommandLine({"--no-subfolders", "--overwrite", "--header", "<%P>", "--no-footer",
+                                      "--extended", "--encoding", "utf-8", "--jobs=3", "a.pdf"});
+    ASSERT_EQ(c.action, Action::Convert) << c.usageError;
+    Settings s;
+    applyConsoleOptions(c.options, s);
+    EXPECT_FALSE(s.subFolder);
+    EXPECT_FALSE(s.OWConfirm);
+    EXPECT_TRUE(s.CRLF) << "not named: as read from the INI file";
+    EXPECT_EQ(s.headfootFormat[0], "<%P>");
+    EXPECT_FALSE(s.headfootUse[1]);
+    EXPECT_TRUE(s.extended);
+    EXPECT_EQ(s.encoding, TextEncoding::Utf8);
+    EXPECT_EQ(c.options.jobs, 3);
+    EXPECT_EQ(c.options.path, "a.pdf");
+    EXPECT_EQ(parseCommandLine({"--", "-odd.pdf"}).options.path, "-odd.pdf");
+    EXPECT_EQ(parseCommandLine({"x.pdf", "--help"}).action, Action::ShowHelp);
+    EXPECT_EQ(parseCommandLine({"--version"}).action, Action::ShowVersion);
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> errors{
+        {{"--jobs", "0", "a.pdf"}, "--jobs takes a number from 1 to 256, not \"0\""},
+        {{"--jobs=x", "a.pdf"}, "--jobs takes a number from 1 to 256, not \"x\""},
+        {{"a.pdf", "b.pdf"}, "one path only, not also b.pdf"},
+        {{"a.pdf", "--header"}, "--header needs a value"},
+        {{"a.pdf", "--jobs"}, "--jobs needs a value"},
+        {{"--encoding", "latin1", "a.pdf"}, "--encoding takes cp932 or utf-8, not \"latin1\""},
+        {{"--bogus", "a.pdf"}, "unknown option --bogus"},
+        {{}, "no PDF file or folder given"},
+    };
+    for (const auto& [args, message] : errors) {
+        CommandLine e = parseCommandLine(args);
+        EXPECT_EQ(e.action, Action::UsageError) << message;
+        EXPECT_EQ(e.usageError, message);
+    }
+}
+
+TEST_F(CliTest, AUsageErrorIsOneLinePointingToHelp)
+{
+    Outcome r = run({"--jobs", "0", work.file("a.pdf")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "scrivlet-cli: --jobs takes a number from 1 to 256, not \"0\" (see scrivlet-cli --help)\n");
 }

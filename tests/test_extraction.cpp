@@ -188,17 +188,17 @@ TEST(CidTableTest, StartUpFailuresShowTheMessage)
     FakeBoxes boxes;
     CidTable t;
     EXPECT_FALSE(p2tCIDInit(t, dir.path(), boxes));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "AdobeCID.datの読み込みでエラーが発生しました");
-    EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Critical);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, "AdobeCID.datの読み込みでエラーが発生しました");
+    EXPECT_EQ(boxes.shown()[0].icon, MessageBoxes::Icon::Critical);
 
     dir.write("AdobeCID.dat", "x"); // one byte: taken as is, then too few lines
     EXPECT_FALSE(p2tCIDInit(t, dir.path(), boxes));
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown().size(), 2u);
 
     dir.write("AdobeCID.dat", "not zlib data"); // no message, empty table
     EXPECT_TRUE(p2tCIDInit(t, dir.path(), boxes));
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown().size(), 2u);
 }
 
 TEST(CidTableTest, TemporaryDataFileNames)

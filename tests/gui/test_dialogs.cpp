@@ -2,6 +2,7 @@
 // window, each as the user meets them.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -61,11 +62,15 @@ TEST_F(GuiDialogs, OptionsCancelDropsEditsAndOkKeepsThem)
 
         headerFormat->setText(QStringLiteral("edited"));
         child<QCheckBox>(*dialog, "chkCRLF")->click();
+        child<QCheckBox>(*dialog, "chkExtended")->click();
+        child<QComboBox>(*dialog, "cboEncoding")->setCurrentIndex(1);
         child<QTabWidget>(*dialog, "SSTab1")->setCurrentIndex(1);
         child<QPushButton>(*dialog, "Command2")->click(); // Cancel
     });
     EXPECT_EQ(program->app().settings.headfootFormat[0], before.headfootFormat[0]);
     EXPECT_EQ(program->app().settings.CRLF, before.CRLF);
+    EXPECT_FALSE(program->app().settings.extended);
+    EXPECT_EQ(program->app().settings.encoding, TextEncoding::Cp932);
 
     openOptions([&](frmOption* dialog) {
         EXPECT_EQ(child<QTabWidget>(*dialog, "SSTab1")->currentIndex(), 1) << "reopens on the page it showed";
@@ -79,6 +84,10 @@ TEST_F(GuiDialogs, OptionsCancelDropsEditsAndOkKeepsThem)
         child<QCheckBox>(*dialog, "chkHeader0")->click(); // off, its text still saved
         child<QLineEdit>(*dialog, "tbHeaderFormat0")->setText(QStringLiteral(" %N "));
         child<QCheckBox>(*dialog, "chkOWConfirm")->click();
+        EXPECT_FALSE(child<QCheckBox>(*dialog, "chkExtended")->isChecked());
+        child<QCheckBox>(*dialog, "chkExtended")->click();
+        EXPECT_EQ(child<QComboBox>(*dialog, "cboEncoding")->currentText(), QStringLiteral("Shift_JIS"));
+        child<QComboBox>(*dialog, "cboEncoding")->setCurrentIndex(1);
         // Enter and Escape press neither button.
         QTest::keyClick(footerFormat, Qt::Key_Return);
         QTest::keyClick(footerFormat, Qt::Key_Escape);
@@ -92,6 +101,8 @@ TEST_F(GuiDialogs, OptionsCancelDropsEditsAndOkKeepsThem)
     EXPECT_EQ(after.headfootFormat[0], " %N ");
     EXPECT_TRUE(after.headfootUse[1]);
     EXPECT_EQ(after.headfootFormat[1], "");
+    EXPECT_TRUE(after.extended);
+    EXPECT_EQ(after.encoding, TextEncoding::Utf8);
     EXPECT_FALSE(QFileInfo::exists(iniPath())) << "the INI file changes only at shutdown";
 
     openOptions([&](frmOption* dialog) {
