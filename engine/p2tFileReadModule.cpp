@@ -195,6 +195,56 @@ size_t p2tReader::appendTokenRun(std::string& token)
     return n;
 }
 
+bool p2tReader::readTokenInWindow(std::string& token)
+{
+    // Every byte looked at lies before the window's last byte: no step of
+    // the byte-by-byte reading would then meet the end of the file.
+    if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
+        return false;
+    const uint8_t* const from = buf_ + (pos_ - bufStart_);
+    const uint8_t* const limit = buf_ + bufLen_ - 1;
+    const uint8_t* first = from;
+    while (first < limit && isWhitespace(*first))
+        ++first;
+    if (first >= limit)
+        return false;
+    const uint8_t c = *first;
+    const uint8_t* end = first + 1; // one past the token's last byte
+    const uint8_t* next;           // where reading goes on
+    const uint8_t* looked;         // one past the last byte looked at
+    if (c == '[' || c == ']' || c == '(' || c == ')') {
+        next = looked = end;
+    } else {
+        const bool* const continues = kTokenBytes.continues;
+        while (limit - end >= 4 && (continues[end[0]] & continues[end[1]] & continues[end[2]] & continues[end[3]]))
+            end += 4; // the long tokens of binary data, four bytes a step
+        while (end < limit && continues[*end])
+            ++end;
+        if (end >= limit)
+            return false;
+        const uint8_t d = *end; // whitespace or a delimiter
+        looked = end + 1;
+        if (isWhitespace(d)) {
+            next = end + 1;
+            if (d == '\r') {
+                looked = end + 2; // a CR's LF is taken with it
+                if (end[1] == '\n')
+                    next = end + 2;
+            }
+        } else if (end == first + 1 && ((c == '<' && d == '<') || (c == '>' && d == '>'))) {
+            next = ++end; // "<<" or ">>"
+        } else {
+            next = end; // the delimiter starts the next token
+        }
+    }
+    if (budget_ <= looked - from)
+        return false;
+    token.assign(reinterpret_cast<const char*>(first), static_cast<size_t>(end - first));
+    budget_ -= looked - from;
+    pos_ += next - from;
+    return true;
+}
+
 size_t p2tReader::readInto(uint8_t* out, size_t n)
 {
     if (pos_ < 0 || pos_ >= length_)
@@ -275,6 +325,8 @@ std::string p2tGetToken(p2tReader& fileNo)
 
 void p2tReadToken(p2tReader& fileNo, std::string& token)
 {
+    if (fileNo.readTokenInWindow(token))
+        return;
     token.clear();
     bool started = false;
     uint8_t c;

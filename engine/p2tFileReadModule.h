@@ -66,6 +66,12 @@ public:
     // what reading those bytes one at a time gives.
     size_t appendTokenRun(std::string& token);
 
+    // Reads the next token straight from the window when it, and the byte
+    // after it, lie there (with room to spare before the end of the file and
+    // of the read budget); false, with nothing read, otherwise. The position
+    // and the budget end as reading the token byte by byte leaves them.
+    bool readTokenInWindow(std::string& token);
+
 private:
     uint8_t slowNextByte();
 
