@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -215,6 +219,28 @@ bool p2tReader::readTokenInWindow(std::string& token)
     if (c == '[' || c == ']' || c == '(' || c == ')') {
         next = looked = end;
     } else {
+#if defined(__SSE2__)
+        // Sixteen bytes a step: the bytes that end a token (whitespace and
+        // delimiters; "()" and "<>" each compared as one after setting a bit).
+        const __m128i one = _mm_set1_epi8(1), two = _mm_set1_epi8(2);
+        while (limit - end >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end));
+            const __m128i spaces = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
+                                                             _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))),
+                                                _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
+            const __m128i brackets = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('[')),
+                                                  _mm_cmpeq_epi8(v, _mm_set1_epi8(']')));
+            const __m128i others = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, one), _mm_set1_epi8(')')),
+                                                             _mm_cmpeq_epi8(_mm_or_si128(v, two), _mm_set1_epi8('>'))),
+                                                _mm_cmpeq_epi8(v, _mm_set1_epi8('/')));
+            auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(spaces, brackets), others)));
+            if (ends != 0) {
+                end += std::countr_zero(ends);
+                break;
+            }
+            end += 16;
+        }
+#endif
         const bool* const continues = kTokenBytes.continues;
         while (limit - end >= 4 && (continues[end[0]] & continues[end[1]] & continues[end[2]] & continues[end[3]]))
             end += 4; // the long tokens of binary data, four bytes a step
