@@ -6,7 +6,7 @@
 #include "engine/p2tOutputModule.h"
 #include "engine/p2tStreamModule.h"
 #include "platform/cp932.h"
-#include "ui/uiEtcModule.h"
+#include "platform/paths.h"
 
 namespace {
 
