@@ -199,13 +199,13 @@ size_t p2tReader::appendTokenRun(std::string& token)
     return n;
 }
 
-bool p2tReader::readTokenInWindow(std::string& token)
+// The next token from `from` on, when it and the byte after it lie in the
+// window before its last byte (no step of the byte-by-byte reading then meets
+// the end of the file): its bytes [first, end), where reading goes on (next)
+// and one past the last byte looked at (looked), which is what the reading
+// costs of the budget.
+bool p2tReader::tokenInWindow(const uint8_t* from, TokenBounds& t) const
 {
-    // Every byte looked at lies before the window's last byte: no step of
-    // the byte-by-byte reading would then meet the end of the file.
-    if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
-        return false;
-    const uint8_t* const from = buf_ + (pos_ - bufStart_);
     const uint8_t* const limit = buf_ + bufLen_ - 1;
     const uint8_t* first = from;
     while (first < limit && isWhitespace(*first))
@@ -214,11 +214,15 @@ bool p2tReader::readTokenInWindow(std::string& token)
         return false;
     const uint8_t c = *first;
     const uint8_t* end = first + 1; // one past the token's last byte
-    const uint8_t* next;           // where reading goes on
-    const uint8_t* looked;         // one past the last byte looked at
     if (c == '[' || c == ']' || c == '(' || c == ')') {
-        next = looked = end;
-    } else {
+        t = {first, end, end, end};
+        return true;
+    }
+    const bool* const continues = kTokenBytes.continues;
+    // Most tokens are short: a few bytes one at a time before the long steps.
+    for (int k = 0; k < 8 && end < limit && continues[*end]; ++k)
+        ++end;
+    if (end < limit && continues[*end]) {
 #if defined(__SSE2__)
         // Sixteen bytes a step: the bytes that end a token (whitespace and
         // delimiters; "()" and "<>" each compared as one after setting a bit).
@@ -241,34 +245,55 @@ bool p2tReader::readTokenInWindow(std::string& token)
             end += 16;
         }
 #endif
-        const bool* const continues = kTokenBytes.continues;
         while (limit - end >= 4 && (continues[end[0]] & continues[end[1]] & continues[end[2]] & continues[end[3]]))
-            end += 4; // the long tokens of binary data, four bytes a step
+            end += 4;
         while (end < limit && continues[*end])
             ++end;
-        if (end >= limit)
-            return false;
-        const uint8_t d = *end; // whitespace or a delimiter
-        looked = end + 1;
-        if (isWhitespace(d)) {
-            next = end + 1;
-            if (d == '\r') {
-                looked = end + 2; // a CR's LF is taken with it
-                if (end[1] == '\n')
-                    next = end + 2;
-            }
-        } else if (end == first + 1 && ((c == '<' && d == '<') || (c == '>' && d == '>'))) {
-            next = ++end; // "<<" or ">>"
-        } else {
-            next = end; // the delimiter starts the next token
-        }
     }
-    if (budget_ <= looked - from)
+    if (end >= limit)
         return false;
-    token.assign(reinterpret_cast<const char*>(first), static_cast<size_t>(end - first));
-    budget_ -= looked - from;
-    pos_ += next - from;
+    const uint8_t d = *end; // whitespace or a delimiter
+    if (isWhitespace(d)) {
+        if (d == '\r') // a CR's LF is taken with it
+            t = {first, end, end + (end[1] == '\n' ? 2 : 1), end + 2};
+        else
+            t = {first, end, end + 1, end + 1};
+    } else if (end == first + 1 && ((c == '<' && d == '<') || (c == '>' && d == '>'))) {
+        t = {first, end + 1, end + 1, end + 1}; // "<<" or ">>"
+    } else {
+        t = {first, end, end, end + 1}; // the delimiter starts the next token
+    }
     return true;
+}
+
+bool p2tReader::readTokenInWindow(std::string& token)
+{
+    TokenBounds t;
+    if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
+        return false;
+    const uint8_t* const from = buf_ + (pos_ - bufStart_);
+    if (!tokenInWindow(from, t) || budget_ <= t.looked - from)
+        return false;
+    token.assign(reinterpret_cast<const char*>(t.first), static_cast<size_t>(t.end - t.first));
+    budget_ -= t.looked - from;
+    pos_ += t.next - from;
+    return true;
+}
+
+void p2tReader::skipTokensOtherThan(std::string_view a, std::string_view b)
+{
+    if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
+        return;
+    const uint8_t* from = buf_ + (pos_ - bufStart_);
+    TokenBounds t;
+    while (tokenInWindow(from, t) && budget_ > t.looked - from) {
+        std::string_view token(reinterpret_cast<const char*>(t.first), static_cast<size_t>(t.end - t.first));
+        if (token == a || token == b)
+            break;
+        budget_ -= t.looked - from;
+        pos_ += t.next - from;
+        from = t.next;
+    }
 }
 
 size_t p2tReader::readInto(uint8_t* out, size_t n)
