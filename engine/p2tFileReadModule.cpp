@@ -247,9 +247,9 @@ bool p2tReader::tokenInWindow(const uint8_t* from, TokenBounds& t) const
 #endif
         while (limit - end >= 4 && (continues[end[0]] & continues[end[1]] & continues[end[2]] & continues[end[3]]))
             end += 4;
-        while (end < limit && continues[*end])
-            ++end;
     }
+    while (end < limit && continues[*end])
+        ++end;
     if (end >= limit)
         return false;
     const uint8_t d = *end; // whitespace or a delimiter
@@ -454,6 +454,20 @@ bool p2tWriteFileBytes(const std::string& path, const std::vector<uint8_t>& byte
 
 std::optional<int32_t> p2tToLong(std::string_view token)
 {
+    // Plain digits, as in every cross-reference entry: no sign, no fraction,
+    // and too few digits for the sum to overflow.
+    if (!token.empty() && token.size() <= 18) {
+        uint64_t value = 0;
+        size_t i = 0;
+        for (; i < token.size(); ++i) {
+            const unsigned digit = static_cast<unsigned char>(token[i]) - unsigned{'0'};
+            if (digit > 9)
+                break;
+            value = value * 10 + digit;
+        }
+        if (i == token.size())
+            return value > INT32_MAX ? std::nullopt : std::optional<int32_t>(static_cast<int32_t>(value));
+    }
     size_t i = 0;
     bool negative = false;
     if (i < token.size() && (token[i] == '+' || token[i] == '-'))
