@@ -316,6 +316,9 @@ bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& f
     // nothing. Most lines of a drawing end in no show operator and cost no
     // more than the search for their end.
     std::string text;
+    // Room for what the stream most likely gives, made once: the text is
+    // rarely longer than the stream, and room not written takes no memory.
+    text.reserve(bytes.size() + 2);
     size_t start = 0;
     auto lineEnd = [&](size_t at) {
         if (at > start)

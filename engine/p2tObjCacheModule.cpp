@@ -125,6 +125,7 @@ ObjCacheEntry p2tGetObjCache(ObjCacheContext& ctx, int32_t entryNo)
         if (p2tSeek(ctx.fileNo, address)) {
             std::string t; // reused: the scan may run through a whole content stream
             for (;;) {
+                ctx.fileNo.skipTokensOtherThan("/Type", "endobj"); // through the stream's data at speed
                 p2tReadToken(ctx.fileNo, t);
                 if (t == "/Type") {
                     r.type = ctx.cache.internType(p2tGetToken(ctx.fileNo));

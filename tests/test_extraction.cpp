@@ -241,7 +241,7 @@ TEST(ExtractionTest, OnePassGivesTheTextOfTheStepByStepRules)
                                   "G", "[", "]", "Tj", "TJ", "Tm", "Tf", "<034b>",
                                   // drawing: paths, and labels shown with '
                                   "12.5 300.1 m\n", "0.5 1.5 2.5 3.5 re\n", "S\n", "7.1 8.2 l\r\n",
-                                  "(label text) '\n", "(a\\)\xb1\x82 b)'\r", "<0022 034b> '\n"};
+                                  "(label text) '\n", "(a longer label \\(in one literal string\\)) Tj\n", "(a\\)\xb1\x82 b)'\r", "<0022 034b> '\n"};
     std::mt19937 rng(11);
     EngineHarness h;
     for (int round = 0; round < 3000; ++round) {
