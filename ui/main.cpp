@@ -3,10 +3,12 @@
 
 #include "platform/system.h"
 #include "ui/desktopProgram.h"
+#include "ui/qtFrontEnd.h"
 
 int main(int argc, char* argv[])
 {
     QApplication qapp(argc, argv);
+    installQtJapanese(qapp);
     QApplication::setQuitOnLastWindowClosed(false); // only shutdown ends the program
     DesktopProgram program(platform::programFolder());
     if (!program.start())
