@@ -12,6 +12,7 @@
 #include <functional>
 #include <thread>
 
+#include "app/uiMainModule.h"
 #include "platform/system.h"
 #include "tests/support/pdfWriter.h"
 #include "tests/support/tempDir.h"
@@ -158,7 +159,7 @@ TEST_F(CliTest, ExitStatuses)
     EXPECT_EQ(run({notPdf}).status, 2);
     EXPECT_EQ(run({}).status, 2);
     EXPECT_EQ(run({"--bogus", good}).status, 2);
-    EXPECT_EQ(run({"--version"}).out, "scrivlet-cli 0.13\n");
+    EXPECT_EQ(run({"--version"}).out, std::string("scrivlet-cli ") + kVersion + "\n");
 
     std::filesystem::remove(programDir.file("AdobeCID.dat"));
     Outcome noTable = run({good});

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "engine/frontEnd.h"
+#include "app/noticeView.h"
 
 class QLabel;
 

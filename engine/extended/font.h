@@ -1,0 +1,35 @@
+// A font as the content interpreter uses it: the codes of a shown string, the
+// Unicode text of each, and how far each moves the pen.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/extended/objectSource.h"
+#include "engine/extended/pdfObject.h"
+
+namespace pdf {
+
+struct Glyph {
+    uint32_t code = 0;      // as read from the string, through the font's code space
+    uint8_t codeLength = 1; // bytes the code took (1 to 4)
+    std::u32string text;    // its Unicode text; empty when nothing maps it (never a guess)
+    double width = 0;       // advance in glyph space (vertical advance for vertical fonts); times fontMatrixScale() gives text space
+    bool wordSpace = false; // the single-byte code 32, to which word spacing applies
+};
+
+class Font {
+public:
+    virtual ~Font() = default;
+    // Splits a shown string into glyphs (appended to `out`).
+    virtual void decode(std::string_view bytes, std::vector<Glyph>& out) const = 0;
+    virtual bool vertical() const { return false; }
+    // Glyph space to text space: a thousandth for all but Type3 fonts, whose
+    // own font matrix says.
+    virtual double fontMatrixScale() const { return 0.001; }
+};
+
+} // namespace pdf

@@ -1,0 +1,90 @@
+// Tokens and objects of PDF syntax read from bytes in memory: the one lexer
+// of the extended reading mode, used for objects in the file, object
+// streams, content streams and CMaps.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/extended/pdfObject.h"
+
+namespace pdf {
+
+struct Token {
+    enum class Type : uint8_t {
+        End,        // no more bytes
+        Int,
+        Real,
+        String,     // literal or hex: `text` holds the decoded bytes
+        Name,       // `text` without the slash, "#xx" decoded
+        Keyword,    // anything else: operators, true/false/null, obj, R, stream...
+        ArrayOpen,
+        ArrayClose,
+        DictOpen,
+        DictClose,
+        BraceOpen,  // PostScript procedures (CMaps, functions)
+        BraceClose,
+    };
+    Type type = Type::End;
+    bool hex = false;
+    int64_t intValue = 0;
+    double realValue = 0;
+    std::string text;
+    size_t start = 0; // offset of the token's first byte
+
+    bool isKeyword(std::string_view k) const { return type == Type::Keyword && text == k; }
+};
+
+inline bool isPdfWhite(uint8_t c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
+inline bool isPdfDelimiter(uint8_t c)
+{
+    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
+           || c == '%';
+}
+
+class Lexer {
+public:
+    explicit Lexer(std::string_view bytes, size_t pos = 0) : bytes_(bytes), pos_(pos) {}
+
+    // The next token; comments and white space are skipped. Malformed input
+    // never fails: a stray ')' or '>' is a keyword, an unterminated string
+    // ends at the end of the bytes, a number too long is read as far as it
+    // goes.
+    Token next();
+    // The same into a token the caller reuses (content streams read millions).
+    void next(Token& token);
+
+    size_t pos() const { return pos_; }
+    void setPos(size_t pos) { pos_ = pos < bytes_.size() ? pos : bytes_.size(); }
+    std::string_view bytes() const { return bytes_; }
+    bool atEnd();
+    void skipWhite();
+
+private:
+    void readLiteralString(Token& t);
+    void readHexString(Token& t);
+    void readName(Token& t);
+    void readNumberOrKeyword(Token& t);
+
+    std::string_view bytes_;
+    size_t pos_;
+};
+
+// Objects nested deeper than this (arrays in arrays, dictionaries in
+// dictionaries) end the object: a hostile file could otherwise exhaust the
+// stack.
+inline constexpr int kMaxObjectDepth = 256;
+
+// Reads one object starting with `first` (already taken from the lexer):
+// numbers followed by "gen R" become references, arrays and dictionaries are
+// read whole. Returns false for a token that starts no object (a keyword
+// other than true, false, null) or nesting beyond kMaxObjectDepth; `out` then
+// holds null. Streams are not recognised here: the caller sees the
+// dictionary and looks for the "stream" keyword itself.
+bool parseObject(Lexer& lexer, Token& first, Object& out, int depth = 0);
+// Convenience: reads the next object from the lexer.
+bool parseObject(Lexer& lexer, Object& out);
+
+} // namespace pdf

@@ -1,0 +1,76 @@
+// The extended reader's lexer and object parser on the corners writers and
+// damaged files produce.
+#include <gtest/gtest.h>
+
+#include "engine/extended/lexer.h"
+
+namespace {
+
+// One line per token: kind and value, so a case compares whole.
+std::string dump(std::string_view bytes)
+{
+    pdf::Lexer lexer(bytes);
+    std::string out;
+    for (pdf::Token t = lexer.next(); t.type != pdf::Token::Type::End; t = lexer.next()) {
+        using T = pdf::Token::Type;
+        switch (t.type) {
+        case T::Int: out += "i" + std::to_string(t.intValue); break;
+        case T::Real: out += "r" + std::to_string(t.realValue); break;
+        case T::String: out += (t.hex ? "h" : "s") + t.text; break;
+        case T::Name: out += "/" + t.text; break;
+        case T::Keyword: out += "k" + t.text; break;
+        case T::ArrayOpen: out += "["; break;
+        case T::ArrayClose: out += "]"; break;
+        case T::DictOpen: out += "<<"; break;
+        case T::DictClose: out += ">>"; break;
+        case T::BraceOpen: out += "{"; break;
+        case T::BraceClose: out += "}"; break;
+        default: break;
+        }
+        out += ' ';
+    }
+    return out;
+}
+
+TEST(LexerTest, TokensAsWritersAndDamagedFilesWriteThem)
+{
+    struct Case {
+        const char* in;
+        const char* tokens;
+    } cases[] = {
+        {"12 -3 +4 .5 -.25 4. --7", "i12 i-3 i4 r0.500000 r-0.250000 r4.000000 i-7 "},
+        {"1.2.3 abc T* '", "k1.2.3 kabc kT* k' "},
+        {"/Name/A#42C /#zz", "/Name /ABC /#zz "},
+        {"(a(b)c) (\\n\\(\\)\\\\\\101\\7x) (line\\\r\ncont)", "sa(b)c s\n()\\A\ax slinecont "},
+        {"(cr\r\nlf) (\\q)", "scr\nlf sq "},
+        {"<48 65 6c6C 6> <>", "hHell` h "},
+        {"<< /K [1 2] >> { } % comment\n) >", "<< /K [ i1 i2 ] >> { } k) k> "},
+        {"(unterminated", "sunterminated "},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(dump(c.in), c.tokens) << c.in;
+}
+
+TEST(LexerTest, ObjectsReferencesAndDamage)
+{
+    pdf::Lexer lexer("<< /Type /Page /Kids [3 0 R 4 0 R 5] /N 1 /Bad foo /Last true >> 7");
+    pdf::Object o;
+    ASSERT_TRUE(pdf::parseObject(lexer, o));
+    const pdf::Dict& d = o.dictValue();
+    EXPECT_TRUE(d.get("Type").isName("Page"));
+    const pdf::Array& kids = d.get("Kids").arrayValue();
+    ASSERT_EQ(kids.size(), 3u);
+    EXPECT_EQ(kids[1].refValue(), (pdf::Ref{4, 0}));
+    EXPECT_EQ(kids[2].intValue(), 5);
+    EXPECT_TRUE(d.get("Bad").isNull());
+    EXPECT_TRUE(d.get("Last").boolValue());
+    ASSERT_TRUE(pdf::parseObject(lexer, o));
+    EXPECT_EQ(o.intValue(), 7);
+
+    // Nesting beyond the cap ends the object instead of the stack.
+    std::string deep(100000, '[');
+    pdf::Lexer deepLexer(deep);
+    EXPECT_FALSE(pdf::parseObject(deepLexer, o));
+}
+
+} // namespace
