@@ -20,6 +20,8 @@
 
 namespace {
 
+const std::string kPdf = simplePdf({showText("Hello")});
+
 struct Outcome {
     int status;
     std::string out, err;
@@ -49,14 +51,28 @@ protected:
             dup2(in, 0);
             dup2(out, 1);
             dup2(err, 2);
-            std::vector<char*> argv{tool.data()};
-            for (const std::string& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(tool.c_str(), argv.data());
-            _exit(127);
+            exec(args);
         }
         return pid;
+    }
+
+    [[noreturn]] void exec(const std::vector<std::string>& args)
+    {
+        std::vector<char*> argv{tool.data()};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(tool.c_str(), argv.data());
+        _exit(127);
+    }
+
+    // A folder of four PDF files; the third one's text file exists already.
+    std::string folderWithOneTextFile(const std::string& name)
+    {
+        for (const char* pdf : {"a", "b", "c", "d"})
+            work.write(name + "/" + pdf + ".pdf", kPdf);
+        work.write(name + "/c.txt", "mine");
+        return work.file(name);
     }
 
     Outcome finish(pid_t pid)
@@ -77,14 +93,8 @@ protected:
         int master = -1;
         winsize size{24, 200, 0, 0};
         pid_t pid = forkpty(&master, nullptr, nullptr, &size);
-        if (pid == 0) {
-            std::vector<char*> argv{tool.data()};
-            for (const std::string& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(tool.c_str(), argv.data());
-            _exit(127);
-        }
+        if (pid == 0)
+            exec(args);
         if (whileRunning)
             whileRunning(pid);
         char buf[4096];
@@ -117,8 +127,6 @@ protected:
         return lines;
     }
 };
-
-const std::string kPdf = simplePdf({showText("Hello")});
 
 } // namespace
 
@@ -178,10 +186,7 @@ TEST_F(CliTest, LogLinesAndMessagesKeepTheirOrderInOneStream)
     // The log is written in batches when it is not a terminal: a question or
     // message must still come after the log text written before it.
     for (std::string jobs : {"1", "3"}) {
-        std::string folder = work.file("docs" + jobs);
-        for (const char* name : {"a", "b", "c", "d"})
-            work.write("docs" + jobs + "/" + name + ".pdf", kPdf);
-        work.write("docs" + jobs + "/c.txt", "mine");
+        std::string folder = folderWithOneTextFile("docs" + jobs);
         Outcome r = finish(start({"--jobs", jobs, folder}, true));
         EXPECT_EQ(r.status, 1);
         std::vector<std::string> inOrder{folder + "/a.pdf...done(",
@@ -238,10 +243,7 @@ TEST_F(CliTest, CtrlCStopsAfterTheCurrentPage)
 TEST_F(CliTest, OnATerminalLogLinesAndQuestionsNeverShareALineWithTheBar)
 {
     for (std::string jobs : {"1", "2"}) {
-        std::string folder = work.file("docs" + jobs);
-        for (const char* name : {"a", "b", "c", "d"})
-            work.write("docs" + jobs + "/" + name + ".pdf", kPdf);
-        work.write("docs" + jobs + "/c.txt", "mine");
+        std::string folder = folderWithOneTextFile("docs" + jobs);
         std::string raw;
         std::vector<std::string> screen = onTerminal({"--jobs", jobs, folder}, raw);
         EXPECT_NE(raw.find(" files"), std::string::npos) << "the bar was drawn";

@@ -189,6 +189,7 @@ void uiForm::setupControls()
     tbResult_->setObjectName(QStringLiteral("tbResult"));
     tbResult_->setFont(gothicFixedFont(9));
     tbResult_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    tbResult_->setTabChangesFocus(true); // the log holds no tabs; Tab moves on
 
     connect(command1, &QPushButton::clicked, this, &uiForm::selectFile);
     connect(command3, &QPushButton::clicked, this, &uiForm::selectFolder);
@@ -274,9 +275,13 @@ void uiForm::initFormValues()
 
 void uiForm::insert(const std::string& text)
 {
-    QTextCursor cursor = tbResult_->textCursor();
-    cursor.insertText(displayText(text));
-    tbResult_->setTextCursor(cursor); // the caret follows the text and stays in view
+    QTextCursor end(tbResult_->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(displayText(text));
+    // Without a selection the caret follows the text and keeps it in view; a
+    // selection the user made stays as it is.
+    if (!tbResult_->textCursor().hasSelection())
+        tbResult_->setTextCursor(end);
 }
 
 void uiForm::clear() { tbResult_->clear(); }

@@ -192,6 +192,42 @@ TEST(GuiMessageBoxes, ShowCaptionIconLineBreaksAndAnswer)
     EXPECT_TRUE(answer);
 }
 
+TEST_F(GuiDialogs, RunWindowsOpenOverTheMainWindowAndQuestionsOverThem)
+{
+    uiForm& main = program->mainForm();
+    main.move(120, 90);
+    auto offCentre = [&](QWidget& w) { return (w.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(); };
+    program->progress().show();
+    EXPECT_LE(offCentre(program->progress()), 4); // centres of even sizes round
+    program->progress().hide();
+    program->notice().show();
+    EXPECT_LE(offCentre(program->notice()), 4);
+
+    QtMessageBoxes boxes;
+    boxes.owners = {&program->progress(), &program->notice()};
+    whileModal<QMessageBox>([&] { boxes.askYesNo("overwrite?", MessageBoxes::Icon::Information); },
+                            [&](QMessageBox* box) {
+                                EXPECT_EQ(box->parentWidget(), &program->notice());
+                                box->button(QMessageBox::No)->click();
+                            });
+    program->notice().hide();
+}
+
+TEST(GuiQtJapanese, QtDialogsAndButtonsSpeakJapanese)
+{
+    ASSERT_TRUE(installQtJapanese(*qApp)) << "qt6-translations-l10n is missing";
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Scrivlet"), QStringLiteral("?"),
+                    QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("はい(&Y)"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("いいえ(&N)"));
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_EQ(dialog.labelText(QFileDialog::LookIn), QStringLiteral("アドレス:"));
+    EXPECT_EQ(dialog.labelText(QFileDialog::Accept), QStringLiteral("開く(&O)"));
+    dialog.setFileMode(QFileDialog::Directory); // the folder browser
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("ディレクトリの検索"));
+}
+
 TEST(GuiProgressWindow, ShowsBothBarsAndOnlyTheButtonSetsTheFlag)
 {
     progressForm form;

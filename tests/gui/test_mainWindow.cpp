@@ -189,23 +189,29 @@ TEST_F(GuiMainWindow, ExecuteNeedsAPathAndTakesItUntrimmed)
     EXPECT_TRUE(execute->isEnabled());
 }
 
-TEST_F(GuiMainWindow, LogTextGoesInAtTheCaretReplacingTheSelection)
+TEST_F(GuiMainWindow, LogTextGoesInAtTheEndKeepingTheSelection)
 {
     uiForm& window = program->mainForm();
     QPlainTextEdit* log = child<QPlainTextEdit>(window, "tbResult");
     EXPECT_FALSE(log->isReadOnly());
+    EXPECT_TRUE(log->tabChangesFocus()) << "Tab moves on";
     window.insert("/a.pdf");
     window.insert("...done(0.001秒)\r\n");
     window.insert("/b.pdf");
     EXPECT_EQ(log->toPlainText(), QStringLiteral("/a.pdf...done(0.001秒)\n/b.pdf"));
 
+    // A click into the log mid-run: the next messages still go to the end.
     QTextCursor cursor = log->textCursor();
     cursor.setPosition(1);
     cursor.setPosition(2, QTextCursor::KeepAnchor); // selects "a"
     log->setTextCursor(cursor);
-    window.insert("x\ry");
-    window.insert("z");
-    EXPECT_EQ(log->toPlainText(), QStringLiteral("/x\nyz.pdf...done(0.001秒)\n/b.pdf"));
+    window.insert("...done(0.002秒)\r");
+    EXPECT_EQ(log->textCursor().selectedText(), QStringLiteral("a")) << "the selection stays";
+    cursor.setPosition(0);
+    log->setTextCursor(cursor);
+    window.insert("/c.pdf");
+    EXPECT_EQ(log->toPlainText(), QStringLiteral("/a.pdf...done(0.001秒)\n/b.pdf...done(0.002秒)\n/c.pdf"));
+    EXPECT_EQ(log->textCursor().position(), log->toPlainText().size()) << "without a selection the caret follows";
 
     window.clear();
     window.insert("c");
