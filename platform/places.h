@@ -1,9 +1,9 @@
 // Where the program finds its data files and keeps its settings file.
 //
 // Run from the folder it was built or copied into, the program keeps both
-// beside itself. Installed (its folder is the "bin" folder of an installation,
-// with the program's data folder at kDataFromProgramFolder from it), the data
-// come from that data folder and the settings belong to the user. A program
+// beside itself. Installed (its folder is an installation's "bin", with the
+// program's data folder at kDataFromProgramFolder from it), the data come from
+// that data folder and the settings belong to the user. A program
 // folder the user cannot write also sends the settings to the user's folder.
 #pragma once
 
@@ -23,10 +23,10 @@ std::string dataFolder(const std::string& programFolder);
 
 // What decides the settings folder, as gathered from the system.
 struct SettingsPlace {
-    bool installed = false;           // isInstalledProgramFolder
+    bool installed = false;            // isInstalledProgramFolder
     bool programFolderWritable = true; // by the user running the program
-    std::string xdgConfigHome;        // $XDG_CONFIG_HOME ("" when unset)
-    std::string home;                 // $HOME, else the user's home folder
+    std::string xdgConfigHome;         // $XDG_CONFIG_HOME ("" when unset)
+    std::string home;                  // $HOME, else the user's home folder
 };
 
 // The settings folder for these facts: the program folder itself, or else the

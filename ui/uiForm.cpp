@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -20,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "app/uiMainModule.h"
+#include "platform/places.h"
 #include "ui/frmAbout.h"
 #include "ui/frmOption.h"
 #include "ui/qtFrontEnd.h"
@@ -269,7 +271,9 @@ void uiForm::attach(Application& app, frmOption& options, std::function<void()> 
 
 void uiForm::initFormValues()
 {
-    userDefaultPath = app_->programFolder;
+    // An installed program's folder holds nothing of the user's: browse from home instead.
+    userDefaultPath = platform::isInstalledProgramFolder(app_->programFolder) ? QDir::homePath().toStdString()
+                                                                              : app_->programFolder;
     chkSubFolder_->setChecked(app_->settings.subFolder);
 }
 
