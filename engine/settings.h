@@ -11,4 +11,5 @@ struct Settings {
     bool headfootUse[2] = {true, false};                        // 0 header, 1 footer
     std::string headfootFormat[2] = {kDefaultFormat, kDefaultFormat}; // UTF-8
     bool subFolder = true;  // include subfolders in a folder run
+    bool extended = false;  // extended reading: newer file structures, filters, encryption
 };
