@@ -184,7 +184,7 @@ std::string writerDocument(Storage storage, const std::string& filters)
         if (storage == Storage::ObjectStreams) {
             w.xrefStream(10, trailer);
         } else {
-            size_t at = w.xrefStream(10, "", true);
+            size_t at = w.xrefStream(10, "/Size 12", true);
             w.section(trailer + " /XRefStm " + std::to_string(at));
         }
         break;
