@@ -15,8 +15,9 @@ namespace {
 constexpr int kMaxSections = 4096;
 // A cross-reference stream decodes to no more than this.
 constexpr size_t kMaxXrefStream = size_t{256} << 20;
-// The trailer keys a rebuilt table takes from the trailers it finds.
-constexpr size_t kTableSlice = 64 * 1024;
+// Tables are read from a first slice of the file, read again from one twice
+// as long while they go on past its end.
+constexpr size_t kTableSlice = 4096;
 
 int64_t findStartxref(RawFile& file)
 {
@@ -119,7 +120,9 @@ bool CrossReference::readTable(RawFile& file, int64_t offset, int64_t& prev, int
                         || (!kind.isKeyword("n") && !kind.isKeyword("f")))
                         break; // a damaged entry ends the subsection
                     XrefEntry e;
-                    if (kind.isKeyword("n") && where.intValue > 0 && where.intValue < file.length()) {
+                    // An offset outside the file is kept: looking it up finds
+                    // no object there, which has the table rebuilt.
+                    if (kind.isKeyword("n")) {
                         e.type = XrefEntry::InFile;
                         e.where = where.intValue;
                         e.gen = static_cast<int32_t>(std::clamp<int64_t>(gen.intValue, 0, 65535));
@@ -191,9 +194,9 @@ bool CrossReference::readStream(RawFile& file, int64_t offset, int64_t& prev)
             uint64_t f2 = field(r + widths[0], widths[1]);
             uint64_t f3 = field(r + widths[0] + widths[1], widths[2]);
             XrefEntry e;
-            if (type == 1 && f2 > 0 && f2 < static_cast<uint64_t>(file.length())) {
+            if (type == 1) {
                 e.type = XrefEntry::InFile;
-                e.where = static_cast<int64_t>(f2);
+                e.where = static_cast<int64_t>(std::min<uint64_t>(f2, INT64_MAX));
                 e.gen = static_cast<int32_t>(std::min<uint64_t>(f3, 65535));
             } else if (type == 2 && f2 <= INT32_MAX && f3 <= INT32_MAX) {
                 e.type = XrefEntry::InStream;
