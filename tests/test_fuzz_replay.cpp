@@ -77,8 +77,9 @@ TEST(FuzzReplayTest, ExtendedSeedsConvertUnlessNamedToFail)
     // The default mode's seeds too: extended reading opens them all but
     // those the settings stop, and may open what the default mode refuses.
     for (const auto& [name, ok] : replay(kFuzzDir / "corpus/convert", convertExtended)) {
-        if (name == "fail-cancel.pdf" || name == "fail-disk-full.pdf" || name == "fail-empty.pdf")
+        if (name == "fail-cancel.pdf" || name == "fail-disk-full.pdf" || name == "fail-empty.pdf") {
             EXPECT_FALSE(ok) << name;
+        }
     }
     auto results = replay(kFuzzDir / "corpus/extended", convertExtended);
     ASSERT_GE(results.size(), 15u) << "the seed corpus is missing: run makeSeeds FOLDER extended";
