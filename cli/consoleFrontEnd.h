@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/progressModel.h"
+#include "app/noticeView.h"
 #include "engine/frontEnd.h"
 
 namespace cli {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/uiMainModule.h"
 #include "platform/system.h"
 #include "tests/support/pdfWriter.h"
 #include "tests/support/tempDir.h"
@@ -99,7 +100,7 @@ TEST_F(CliTest, ExitStatuses)
     EXPECT_EQ(run({notPdf}).status, 2);
     EXPECT_EQ(run({}).status, 2);
     EXPECT_EQ(run({"--bogus", good}).status, 2);
-    EXPECT_EQ(run({"--version"}).out, "scrivlet-cli 0.13\n");
+    EXPECT_EQ(run({"--version"}).out, std::string("scrivlet-cli ") + kVersion + "\n");
 
     std::filesystem::remove(programDir.file("AdobeCID.dat"));
     Outcome noTable = run({good});

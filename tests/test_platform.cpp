@@ -6,10 +6,10 @@
 
 #include "app/myEtcModule.h"
 #include "platform/cp932.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 #include "tests/support/tempDir.h"
-#include "ui/uiEtcModule.h"
 
 using namespace platform;
 
