@@ -9,9 +9,10 @@ namespace {
 
 // Fractions of the font size, chosen on real documents: TeX's kerning stays
 // under a tenth of an em and its narrowest word space is above a fifth; a
-// line moves by a whole line height, a superscript by a third of one.
+// line moves by a whole line height, a superscript by a third of one; a
+// move back by more than a third of an em starts a new word.
 constexpr double kSpaceGap = 0.15;
-constexpr double kBackwardGap = 0.5;
+constexpr double kBackwardGap = 0.3;
 constexpr double kLineShift = 0.5;
 // Writing directions closer than this (cosine) are the same line's.
 constexpr double kSameDirection = 0.95;
