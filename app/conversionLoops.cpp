@@ -155,12 +155,12 @@ void convertTargetsInParallel(p2tEngine& lead, BatchRun& run, int jobs)
     std::vector<char> nameLogged(static_cast<size_t>(count)); // logged before its question
     int dispatched = 0, emitted = 0;
     const int ahead = 4 * jobs; // how far the files started may run ahead of the log
-    bool cancelShown = false, waiting = false;
+    bool cancelLogged = false, waiting = false;
     // After cancel no file is started, except that when every file started
     // has been logged without any noticing it, the next one is, as one at a
     // time would: it stops after its first page and the run ends there.
     auto mayStart = [&] {
-        return dispatched < count && running < jobs && dispatched - emitted < ahead && !cancelShown
+        return dispatched < count && running < jobs && dispatched - emitted < ahead && !cancelLogged
             && (!cancel || dispatched == emitted);
     };
     auto nextFinished = [&] { return emitted < dispatched && results[static_cast<size_t>(emitted)].finished; };
@@ -216,12 +216,11 @@ void convertTargetsInParallel(p2tEngine& lead, BatchRun& run, int jobs)
             } else {
                 ++run.filesFailed;
             }
-            if (r.cancelled && !cancelShown) {
-                cancelShown = true;
+            if (r.cancelled && !cancelLogged) {
+                cancelLogged = true;
                 run.runCancelled = true;
-                lead.boxes.showOk("中断ボタンが押されました", MessageBoxes::Icon::Information);
             }
-            if (!cancelShown) {
+            if (!cancelLogged) {
                 lead.progress.setParentValue(i + 1);
                 lead.pump.letMessagesThrough();
             }
@@ -245,4 +244,8 @@ void convertTargetsInParallel(p2tEngine& lead, BatchRun& run, int jobs)
     workReady.notify_all();
     for (std::thread& t : threads)
         t.join();
+    // After the log of every file started: the others stopped too, and their
+    // lines belong before the run's closing message, as with one at a time.
+    if (cancelLogged)
+        lead.boxes.showOk("中断ボタンが押されました", MessageBoxes::Icon::Information);
 }

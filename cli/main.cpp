@@ -37,11 +37,12 @@ int main(int argc, char** argv)
     const ConsoleOptions& options = commandLine.options;
 
     const bool terminal = isatty(STDERR_FILENO);
-    cli::ConsoleLog log(stdout, isatty(STDOUT_FILENO));
-    cli::ConsoleBoxes boxes(stdin, stderr, isatty(STDIN_FILENO), terminal);
+    cli::StatusLine status(stderr, terminal);
+    cli::ConsoleLog log(stdout, isatty(STDOUT_FILENO), status);
+    cli::ConsoleBoxes boxes(stdin, stderr, isatty(STDIN_FILENO), status, log);
     cli::ConsolePump pump;
-    cli::ConsoleNotice notice(stderr, terminal);
-    cli::ConsoleProgress progress(stderr, terminal, pump);
+    cli::ConsoleNotice notice(status);
+    cli::ConsoleProgress progress(status, pump);
     pump.attach(&notice, &progress, &log);
 
     Application app(platform::programFolder(), progress, notice, log, boxes, pump);

@@ -39,12 +39,6 @@ void replaceAll(std::string& s, std::string_view from, const std::string& to)
     s = std::move(out);
 }
 
-void writeHeadFoot(p2tEngine& eng, int index)
-{
-    if (eng.settings.headfootUse[index])
-        p2tOutputWrite(eng, "\r\n" + p2tExpandHeadFoot(eng, eng.settings.headfootFormat[index]) + "\r\n");
-}
-
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 // One line of a content stream: the operator at its very end decides.
@@ -104,6 +98,12 @@ std::string p2tExpandHeadFoot(const p2tEngine& eng, const std::string& format)
     return platform::utf8ToCp932(s);
 }
 
+void p2tWriteHeadFoot(p2tEngine& eng, int index)
+{
+    if (eng.settings.headfootUse[index])
+        p2tOutputWrite(eng, "\r\n" + p2tExpandHeadFoot(eng, eng.settings.headfootFormat[index]) + "\r\n");
+}
+
 bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen)
 {
     NestingGuard nesting(eng.walkDepth);
@@ -157,7 +157,7 @@ bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen)
     ++eng.pageNo;
     eng.debugLog.logWrite("p2tDivePage", "start id=", id, " gen=", gen);
     eng.contentArraysExpanded.clear();
-    writeHeadFoot(eng, 0);
+    p2tWriteHeadFoot(eng, 0);
     ObjCacheContext objects = eng.objects();
     if (!p2tSeekObj(objects, id, gen)) {
         eng.debugLog.logWrite("p2tDivePage", "オブジェクトへのシークで失敗しました");
@@ -186,7 +186,7 @@ bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen)
         return false;
     }
     bool result = true;
-    writeHeadFoot(eng, 1);
+    p2tWriteHeadFoot(eng, 1);
     eng.progress.setChildValue(eng.pageNo + 1);
     if (eng.progress.cancelButtonPushed())
         result = false;
@@ -311,6 +311,11 @@ bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& f
         return false;
     }
 
+    return p2tAnalyzeBytes(eng, bytes, zeroTail);
+}
+
+bool p2tAnalyzeBytes(p2tEngine& eng, std::string_view bytes, bool zeroTail)
+{
     eng.decodeBudget -= static_cast<int64_t>(bytes.size());
     if (eng.decodeBudget < 0)
         return false; // the file has decoded far more than it could hold: it stops here

@@ -1,5 +1,6 @@
 #include "engine/p2tMainModule.h"
 
+#include "engine/extended/extendedReading.h"
 #include "engine/p2tDivePagesModule.h"
 #include "engine/p2tEngine.h"
 #include "engine/p2tOutputModule.h"
@@ -12,6 +13,22 @@ namespace {
 std::string idGenText(const char* what, int32_t id, int32_t gen)
 {
     return std::string(what) + " id=" + std::to_string(id) + " gen=" + std::to_string(gen);
+}
+
+// The end of a conversion that got through its pages (or was cancelled).
+bool closeAndReport(p2tEngine& eng)
+{
+    if (!p2tOutputClose(eng)) {
+        eng.fileNo.close();
+        p2tOutputMessage(eng, "...出力ファイルがクローズできません\r\n");
+        return false;
+    }
+    eng.fileNo.close();
+    if (eng.progress.cancelButtonPushed()) {
+        p2tOutputMessage(eng, "...中断\r\n");
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -139,6 +156,12 @@ bool p2tMain(p2tEngine& eng, const std::string& fileName)
     else if (!eng.fileNo.openFile(fileName))
         return fail("...ファイル破損");
     eng.decodeBudget = p2tEngine::decodeBudgetFor(eng.fileNo.length());
+    // Extended reading takes the file from here.
+    if (eng.settings.extended) {
+        if (const char* failure = p2tExtendedConvert(eng))
+            return fail(failure);
+        return closeAndReport(eng);
+    }
     ObjCacheContext objects = eng.objects();
     // A file that made the reader give up (exhausted()) is as unreadable as a
     // broken one.
@@ -164,15 +187,5 @@ bool p2tMain(p2tEngine& eng, const std::string& fileName)
     if (!walked && !eng.progress.cancelButtonPushed())
         return fail("...ページ矛盾");
 
-    if (!p2tOutputClose(eng)) {
-        eng.fileNo.close();
-        p2tOutputMessage(eng, "...出力ファイルがクローズできません\r\n");
-        return false;
-    }
-    eng.fileNo.close();
-    if (eng.progress.cancelButtonPushed()) {
-        p2tOutputMessage(eng, "...中断\r\n");
-        return false;
-    }
-    return true;
+    return closeAndReport(eng);
 }

@@ -3,7 +3,7 @@
 # that are not there yet.
 set -euo pipefail
 packages=(g++ make cmake pkg-config zlib1g-dev libgtest-dev qt6-base-dev poppler-data
-          fonts-ipaexfont-gothic "$@")
+          fonts-ipaexfont-gothic nettle-dev qpdf "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

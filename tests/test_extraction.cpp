@@ -88,6 +88,18 @@ TEST(ExtractionTest, CidTableGivesWhatTheMapSays)
     EXPECT_EQ(p2tCID2Str(t, 843), sjis("あ"));
     EXPECT_EQ(p2tCID2Str(t, 15443), "") << "U+2A6xx has no code page 932 form";
     EXPECT_EQ(p2tCID2Str(t, 7887), sjis("、")) << "a vertical form gives its base character";
+    // A CID whose character has no code page 932 form of its own gives the
+    // code Japanese text means by its JIS form, or the text of its
+    // compatibility form.
+    const std::pair<int32_t, std::string> shown[] = {
+        {102, "\x81\x91"},     {609, "\x81\x92"}, {153, "\x81\xca"}, {151, "\x81\x7c"}, // ¢ £ ¬ −
+        {665, "\x81\x60"},     {666, "\x81\x61"},                                     // 〜 ‖
+        {112, "fi"},            {113, "fl"},        {140, "a"},         {228, "TM"},       // ﬁ ﬂ ª ™
+        {157, "2"},             {9385, "1"},        {8020, "cm2"},      {8091, "21"},      // ² ₁ ㎠ ㉑
+        {8143, sjis("(社)")},   {12181, sjis("より")},                                     // ㈳ vertical ゟ
+    };
+    for (const auto& [cid, text] : shown)
+        EXPECT_EQ(p2tCID2Str(t, cid), text) << cid;
     for (int32_t cid : {0, -1, 15444, 65535})
         EXPECT_EQ(p2tCID2Str(t, cid), "") << cid;
 }
