@@ -51,6 +51,9 @@ struct FontsTest : ::testing::Test {
                                          "2 beginbfchar <01> <3042> <41> <005A> endbfchar"));
         source.add(2, pdfStream("<< >>", "1 begincodespacerange <0000> <FFFF> endcodespacerange "
                                          "1 beginbfrange <0001> <0002> <0041> endbfrange"));
+        source.add(6, pdfStream("<< >>", "%!PS-AdobeFont-1.0: Greek\n/Encoding 256 array\n0 1 255 {1 index exch "
+                                         "/.notdef put} for\ndup 65 /Alpha put\ndup 66 /beta put\nreadonly def\n"
+                                         "currentfile eexec dup 67 /C put"));
     }
     std::string read(std::string_view fontDict, std::string_view bytes)
     {
@@ -75,6 +78,9 @@ TEST_F(FontsTest, SimpleFonts)
         {"<< /Subtype /Type1 /BaseFont /CMR10 /FirstChar 65 /Widths [500 600] /Encoding << /Differences [65 "
          "/f_f_i /uni00C9 /g12] >> /FontDescriptor << /Flags 32 /MissingWidth 250 /FontFile 99 0 R >> >>",
          "ABCD", "ffi:500 É:600 .:250 D:250 "},
+        // an embedded Type 1 program's own encoding
+        {"<< /Subtype /Type1 /BaseFont /ABCDEF+Greek /FontDescriptor << /Flags 4 /FontFile 6 0 R >> >>", "ABC",
+         "Α:0 β:0 .:0 "},
         // ToUnicode before the encoding
         {"<< /Subtype /TrueType /BaseFont /Foo /Encoding /WinAnsiEncoding /ToUnicode 1 0 R >>", "\x01" "AB",
          "あ:0 Z:0 B:0 "},
