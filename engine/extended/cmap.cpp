@@ -17,41 +17,59 @@ constexpr size_t kMaxMappings = size_t(1) << 20;
 constexpr size_t kMaxCodeRanges = 256;
 constexpr size_t kMaxTextLength = 256; // characters of one destination
 
-// Ranges built in a map, where a later range overrides what it overlaps:
-// the pieces of older ranges outside it stay.
+// Ranges as they are read, in order. Most CMaps never overlap two ranges:
+// sorting them is all it takes. Where ranges overlap, they are laid down
+// again in the order read, a later one overriding what it overlaps (the
+// pieces of older ranges outside it stay).
 template <class Value>
 class RangeMap {
 public:
-    struct Entry {
-        uint32_t high;
+    struct Range {
+        uint32_t low, high;
         Value value;
     };
 
-    // `shifted(v, n)`: the value of the code n past the start.
+    void add(uint32_t low, uint32_t high, Value value) { ranges_.push_back({low, high, value}); }
+
+    // The ranges sorted and disjoint. `shifted(v, n)`: the value of the code
+    // n past a range's start.
     template <class Shift>
-    void assign(uint32_t low, uint32_t high, Value value, Shift shifted)
+    std::vector<Range> finish(Shift shifted) const
     {
-        auto it = map_.upper_bound(low);
-        if (it != map_.begin()) {
-            --it;
-            if (it->second.high < low)
-                ++it;
+        std::vector<Range> sorted = ranges_;
+        auto byLow = [](const Range& a, const Range& b) { return a.low < b.low; };
+        std::stable_sort(sorted.begin(), sorted.end(), byLow);
+        bool disjoint = true;
+        for (size_t i = 1; i < sorted.size() && disjoint; ++i)
+            disjoint = sorted[i].low > sorted[i - 1].high;
+        if (disjoint)
+            return sorted;
+        std::map<uint32_t, Range> map;
+        for (const Range& r : ranges_) {
+            auto it = map.upper_bound(r.low);
+            if (it != map.begin()) {
+                --it;
+                if (it->second.high < r.low)
+                    ++it;
+            }
+            while (it != map.end() && it->first <= r.high) {
+                Range old = it->second;
+                it = map.erase(it);
+                if (old.low < r.low)
+                    map.emplace(old.low, Range{old.low, r.low - 1, old.value});
+                if (old.high > r.high)
+                    map.emplace(r.high + 1, Range{r.high + 1, old.high, shifted(old.value, r.high + 1 - old.low)});
+            }
+            map.emplace(r.low, r);
         }
-        while (it != map_.end() && it->first <= high) {
-            uint32_t oldLow = it->first;
-            Entry old = it->second;
-            it = map_.erase(it);
-            if (oldLow < low)
-                map_.emplace(oldLow, Entry{low - 1, old.value});
-            if (old.high > high)
-                map_.emplace(high + 1, Entry{old.high, shifted(old.value, high + 1 - oldLow)});
-        }
-        map_.emplace(low, Entry{high, value});
+        sorted.clear();
+        for (const auto& entry : map)
+            sorted.push_back(entry.second);
+        return sorted;
     }
-    const std::map<uint32_t, Entry>& entries() const { return map_; }
 
 private:
-    std::map<uint32_t, Entry> map_;
+    std::vector<Range> ranges_;
 };
 
 struct CidValue {
@@ -91,14 +109,14 @@ std::optional<CMap::Code> codeOf(const Token& t)
 // The first token of an entry in a begin...end group: a string. Anything
 // else (the end keyword, or the next group's begin in a damaged CMap) is
 // left for the caller's loop.
-std::optional<Token> entryStart(Lexer& lexer)
+bool entryStart(Lexer& lexer, Token& t)
 {
     size_t at = lexer.pos();
-    Token t = lexer.next();
+    lexer.next(t);
     if (t.type == Token::Type::String)
-        return t;
+        return true;
     lexer.setPos(at);
-    return std::nullopt;
+    return false;
 }
 
 } // namespace
@@ -150,10 +168,11 @@ public:
 
     std::shared_ptr<const CMap> finish()
     {
-        for (const auto& [low, e] : cids_.entries())
-            cmap_->cids_.push_back({low, e.high, e.value.cid, e.value.same});
-        for (const auto& [low, e] : text_.entries())
-            cmap_->text_.push_back({low, e.high, e.value.text, e.value.shift});
+        for (const auto& r : cids_.finish(
+                 [](CidValue v, uint32_t n) { return v.same ? v : CidValue{v.cid + n, false}; }))
+            cmap_->cids_.push_back({r.low, r.high, r.value.cid, r.value.same});
+        for (const auto& r : text_.finish([](TextValue v, uint32_t n) { return TextValue{v.text, v.shift + n}; }))
+            cmap_->text_.push_back({r.low, r.high, r.value.text, r.value.shift});
         return std::move(cmap_);
     }
 
@@ -167,8 +186,7 @@ public:
     {
         if (low > high || !room())
             return;
-        cids_.assign(low, high, CidValue{cid, same},
-                     [](CidValue v, uint32_t n) { return v.same ? v : CidValue{v.cid + n, false}; });
+        cids_.add(low, high, CidValue{cid, same});
     }
 
     void addText(uint32_t low, uint32_t high, std::u32string text, uint32_t shift = 0)
@@ -179,8 +197,7 @@ public:
             text.resize(kMaxTextLength);
         uint32_t index = static_cast<uint32_t>(cmap_->texts_.size());
         cmap_->texts_.push_back(std::move(text));
-        text_.assign(low, high, TextValue{index, shift},
-                     [](TextValue v, uint32_t n) { return TextValue{v.text, v.shift + n}; });
+        text_.add(low, high, TextValue{index, shift});
     }
 
     void name(std::string name, bool vertical)
@@ -194,7 +211,7 @@ private:
     void readCodeSpace(Lexer& lexer);
     void readCids(Lexer& lexer, bool ranges, bool notdef = false);
     void readText(Lexer& lexer, bool ranges);
-    std::u32string destination(const Object& o);
+    bool readCodes(Lexer& lexer, bool ranges, std::optional<CMap::Code>& low, std::optional<CMap::Code>& high);
 
     const CMapResolver& resolver_;
     int depth_;
@@ -202,94 +219,99 @@ private:
     RangeMap<CidValue> cids_;
     RangeMap<TextValue> text_;
     size_t mappings_ = 0;
+    Token a_, b_, c_; // reused: a CMap has tens of thousands of entries
 };
-
-std::u32string CMapBuilder::destination(const Object& o)
-{
-    if (o.isString())
-        return utf16Text(o.text());
-    if (o.isName())
-        return glyphNameText(o.text());
-    return {};
-}
 
 void CMapBuilder::readCodeSpace(Lexer& lexer)
 {
-    for (;;) {
-        auto a = entryStart(lexer);
-        if (!a)
-            return;
-        Token b = lexer.next();
+    Token& a = a_;
+    Token& b = b_;
+    while (entryStart(lexer, a)) {
+        lexer.next(b);
         if (b.type != Token::Type::String)
             return;
-        if (a->text.size() != b.text.size() || a->text.empty() || a->text.size() > 4)
+        if (a.text.size() != b.text.size() || a.text.empty() || a.text.size() > 4)
             continue;
         CMap::CodeRange r;
-        r.length = static_cast<uint8_t>(a->text.size());
-        for (size_t i = 0; i < a->text.size(); ++i) {
-            r.low[i] = static_cast<uint8_t>(a->text[i]);
+        r.length = static_cast<uint8_t>(a.text.size());
+        for (size_t i = 0; i < a.text.size(); ++i) {
+            r.low[i] = static_cast<uint8_t>(a.text[i]);
             r.high[i] = static_cast<uint8_t>(b.text[i]);
         }
         addCodeRange(r);
     }
 }
 
+// Entries start "<low> <high>" (ranges) or "<code>" (single codes); false
+// when the group ends or is damaged.
+bool CMapBuilder::readCodes(Lexer& lexer, bool ranges, std::optional<CMap::Code>& low,
+                            std::optional<CMap::Code>& high)
+{
+    if (!entryStart(lexer, a_))
+        return false;
+    low = codeOf(a_);
+    if (ranges) {
+        lexer.next(b_);
+        if (b_.type != Token::Type::String)
+            return false;
+        high = codeOf(b_);
+    } else {
+        high = low;
+    }
+    return true;
+}
+
 void CMapBuilder::readCids(Lexer& lexer, bool ranges, bool notdef)
 {
-    for (;;) {
-        auto a = entryStart(lexer);
-        if (!a)
-            return;
-        Token b = ranges ? lexer.next() : *a;
-        if (b.type != Token::Type::String)
-            return;
+    std::optional<CMap::Code> low, high;
+    while (readCodes(lexer, ranges, low, high)) {
         size_t at = lexer.pos();
-        Token c = lexer.next();
-        auto low = codeOf(*a), high = codeOf(b);
-        if (c.type != Token::Type::Int) {
-            if (c.type == Token::Type::Keyword) {
+        lexer.next(c_);
+        if (c_.type != Token::Type::Int) {
+            if (c_.type == Token::Type::Keyword) {
                 lexer.setPos(at);
                 return;
             }
             continue;
         }
-        if (low && high && c.intValue >= 0 && c.intValue <= 0xFFFFFFFFLL)
-            addCids(low->value, high->value, static_cast<uint32_t>(c.intValue), notdef);
+        if (low && high && c_.intValue >= 0 && c_.intValue <= 0xFFFFFFFFLL)
+            addCids(low->value, high->value, static_cast<uint32_t>(c_.intValue), notdef);
     }
 }
 
 void CMapBuilder::readText(Lexer& lexer, bool ranges)
 {
-    for (;;) {
-        auto a = entryStart(lexer);
-        if (!a)
-            return;
-        Token b = ranges ? lexer.next() : *a;
-        if (b.type != Token::Type::String)
-            return;
-        Object dst;
+    std::optional<CMap::Code> low, high;
+    while (readCodes(lexer, ranges, low, high)) {
         size_t at = lexer.pos();
-        Token c = lexer.next();
-        if (c.type == Token::Type::End || c.type == Token::Type::Keyword) {
+        lexer.next(c_);
+        if (c_.type == Token::Type::End || c_.type == Token::Type::Keyword) {
             lexer.setPos(at);
             return;
         }
-        parseObject(lexer, c, dst);
-        auto low = codeOf(*a), high = codeOf(b);
-        if (!low || !high)
+        if (c_.type == Token::Type::String || c_.type == Token::Type::Name) {
+            if (low && high)
+                addText(low->value, high->value,
+                        c_.type == Token::Type::String ? utf16Text(c_.text) : glyphNameText(c_.text));
             continue;
-        if (dst.isArray()) {
-            // One destination per code, as many as both the range and the
-            // array hold.
-            uint64_t code = low->value;
-            for (const Object& o : dst.arrayValue()) {
-                if (code > high->value)
-                    break;
-                addText(static_cast<uint32_t>(code), static_cast<uint32_t>(code), destination(o));
-                ++code;
-            }
-        } else {
-            addText(low->value, high->value, destination(dst));
+        }
+        Object dst;
+        parseObject(lexer, c_, dst);
+        if (!low || !high || !dst.isArray())
+            continue;
+        // One destination per code, as many as both the range and the array
+        // hold.
+        uint64_t code = low->value;
+        for (const Object& o : dst.arrayValue()) {
+            if (code > high->value)
+                break;
+            std::u32string text;
+            if (o.isString())
+                text = utf16Text(o.text());
+            else if (o.isName())
+                text = glyphNameText(o.text());
+            addText(static_cast<uint32_t>(code), static_cast<uint32_t>(code), std::move(text));
+            ++code;
         }
     }
 }

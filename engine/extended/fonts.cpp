@@ -38,6 +38,32 @@ std::optional<std::string> cmapData(ObjectSource& source, const Object& stream)
     return source.streamData(stream, kMaxCMapStream);
 }
 
+uint64_t refKey(Ref r) { return (uint64_t(uint32_t(r.num)) << 32) | uint32_t(r.gen); }
+
+// A CMap stream read once per document when the context keeps them.
+template <class Read>
+std::shared_ptr<const CMap> sharedCMap(const Object& streamOrRef, FontContext& context, Read read)
+{
+    if (!context.streamCMaps || !streamOrRef.isRef())
+        return read();
+    uint64_t key = refKey(streamOrRef.refValue());
+    if (auto it = context.streamCMaps->find(key); it != context.streamCMaps->end())
+        return it->second;
+    auto cmap = read();
+    if (context.streamCMaps->size() < FontCache::kMaxFonts)
+        context.streamCMaps->emplace(key, cmap);
+    return cmap;
+}
+
+std::shared_ptr<const CMap> toUnicodeOf(ObjectSource& source, const Dict& font, FontContext& context)
+{
+    const Object& ref = font.get("ToUnicode");
+    return sharedCMap(ref, context, [&]() -> std::shared_ptr<const CMap> {
+        auto data = cmapData(source, source.resolve(ref));
+        return data ? CMap::parse(*data, context.cmaps.resolver()) : nullptr;
+    });
+}
+
 // An embedded CMap (a stream), its /UseCMap followed to `depth`.
 std::shared_ptr<const CMap> embeddedCMap(ObjectSource& source, const Object& stream, FontContext& context, int depth)
 {
@@ -172,9 +198,7 @@ std::shared_ptr<const Font> loadSimpleFont(ObjectSource& source, const Dict& fon
     }
 
     // Text: ToUnicode first, then the glyph names.
-    std::shared_ptr<const CMap> toUnicode;
-    if (auto data = cmapData(source, source.resolve(font.get("ToUnicode"))))
-        toUnicode = CMap::parse(*data, context.cmaps.resolver());
+    std::shared_ptr<const CMap> toUnicode = toUnicodeOf(source, font, context);
     bool dingbats = standard && standard->name() == "ZapfDingbats";
     for (int c = 0; c < 256; ++c) {
         std::u32string& t = result->text[c];
@@ -356,7 +380,8 @@ std::shared_ptr<const Font> loadCompositeFont(ObjectSource& source, const Dict& 
         if (!result->encoding) // a CMap we do not have: its codes are most likely two bytes
             result->encoding = context.cmaps.get(name.ends_with("-V") ? "Identity-V" : "Identity-H");
     } else {
-        result->encoding = embeddedCMap(source, encoding, context, 0);
+        result->encoding = sharedCMap(font.get("Encoding"), context,
+                                      [&] { return embeddedCMap(source, encoding, context, 0); });
     }
     if (!result->encoding)
         result->encoding = context.cmaps.get("Identity-H");
@@ -376,8 +401,7 @@ std::shared_ptr<const Font> loadCompositeFont(ObjectSource& source, const Dict& 
     if (!ordering.empty())
         result->collection = context.cmaps.cidToUnicode(ordering);
 
-    if (auto data = cmapData(source, source.resolve(font.get("ToUnicode"))))
-        result->toUnicode = CMap::parse(*data, context.cmaps.resolver());
+    result->toUnicode = toUnicodeOf(source, font, context);
 
     if (result->isVertical) {
         Object dw2 = source.resolve(cidFont.get("DW2"));
@@ -411,13 +435,13 @@ std::shared_ptr<const Font> loadFont(ObjectSource& source, const Object& fontDic
 
 std::shared_ptr<const Font> FontCache::get(ObjectSource& source, const Object& fontDictOrRef, FontContext& context)
 {
+    FontContext withStreams{context.cmaps, &cmaps_};
     if (!fontDictOrRef.isRef())
-        return loadFont(source, fontDictOrRef, context);
-    Ref r = fontDictOrRef.refValue();
-    uint64_t key = (uint64_t(uint32_t(r.num)) << 32) | uint32_t(r.gen);
+        return loadFont(source, fontDictOrRef, withStreams);
+    uint64_t key = refKey(fontDictOrRef.refValue());
     if (auto it = fonts_.find(key); it != fonts_.end())
         return it->second;
-    auto font = loadFont(source, fontDictOrRef, context);
+    auto font = loadFont(source, fontDictOrRef, withStreams);
     if (fonts_.size() < kMaxFonts)
         fonts_.emplace(key, font);
     return font;

@@ -13,10 +13,15 @@
 
 namespace pdf {
 
+// CMaps read from a document's streams (ToUnicode, embedded encodings) by
+// object reference: fonts sharing one stream read it once.
+using StreamCMaps = std::unordered_map<uint64_t, std::shared_ptr<const CMap>>;
+
 // What loading a font needs beyond the document: the predefined CMaps,
-// shared by the process.
+// shared by the process, and optionally the document's stream CMaps.
 struct FontContext {
     PredefinedCMaps& cmaps;
+    StreamCMaps* streamCMaps = nullptr;
 };
 
 // Reads a font dictionary (or a reference to one). Never null: anything that
@@ -25,19 +30,21 @@ struct FontContext {
 // CMaps nest at most kMaxCMapDepth deep.
 std::shared_ptr<const Font> loadFont(ObjectSource& source, const Object& fontDictOrRef, FontContext& context);
 
-// The fonts of one document by object reference, each read once. Fonts
-// written directly in a resource dictionary (no reference) are read each
-// time.
+// The fonts of one document by object reference, each read once, and the
+// CMap streams they share. Fonts written directly in a resource dictionary
+// (no reference) are read each time.
 class FontCache {
 public:
     std::shared_ptr<const Font> get(ObjectSource& source, const Object& fontDictOrRef, FontContext& context);
     size_t size() const { return fonts_.size(); }
 
-    // Fonts kept at most; a document with more reads the others each time.
+    // Fonts (and CMap streams) kept at most; a document with more reads the
+    // others each time.
     static constexpr size_t kMaxFonts = 4096;
 
 private:
     std::unordered_map<uint64_t, std::shared_ptr<const Font>> fonts_;
+    StreamCMaps cmaps_;
 };
 
 } // namespace pdf

@@ -107,6 +107,24 @@ TEST(CMapTest, UseCMapLoopsAndVerticalWriting)
     EXPECT_FALSE(child->vertical());
 }
 
+TEST(CMapTest, ManyOverlappingHugeRanges)
+{
+    // Every range over all four-byte codes, each a little narrower: the last
+    // read wins where it lies, the older ones keep their edges.
+    std::string text = "1 begincodespacerange <00000000> <FFFFFFFF> endcodespacerange 20000 begincidrange\n";
+    char line[64];
+    for (unsigned i = 0; i < 20000; ++i) {
+        std::snprintf(line, sizeof line, "<%08X> <%08X> %u\n", i, 0xFFFFFFFFu - i, i);
+        text += line;
+    }
+    text += "endcidrange";
+    auto cmap = pdf::CMap::parse(text);
+    EXPECT_EQ(cmap->cid(0).value_or(9), 0u);
+    EXPECT_EQ(cmap->cid(19999).value_or(0), 19999u);
+    EXPECT_EQ(cmap->cid(0x80000000).value_or(0), 19999u + 0x80000000u - 19999u);
+    EXPECT_EQ(cmap->cid(0xFFFFFFFF).value_or(9), 0u + 0xFFFFFFFFu);
+}
+
 TEST(GlyphNamesTest, NamesToText)
 {
     struct Case {
