@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/extended/fontTables.h"
+#include "engine/extended/lexer.h"
 
 namespace pdf {
 
@@ -17,23 +18,12 @@ const char32_t* findName(const tables::NamedText* list, size_t size, std::string
     return it != end && it->name == name ? it->text : nullptr;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // `digits` hex digits at the start of `s` as a number; -1 if any is not one.
 long hexValue(std::string_view s, size_t digits)
 {
     long v = 0;
     for (size_t i = 0; i < digits; ++i) {
-        int d = hexDigit(s[i]);
+        int d = hexDigitValue(static_cast<uint8_t>(s[i]));
         if (d < 0)
             return -1;
         v = v * 16 + d;

@@ -4,27 +4,12 @@
 #include "engine/extended/cmap.h"
 #include "engine/extended/fontEncodings.h"
 #include "engine/extended/glyphList.h"
+#include "tests/support/memorySource.h"
 
 namespace {
 
 using namespace std::string_view_literals;
-
-std::string utf8(const std::u32string& s)
-{
-    std::string out;
-    for (char32_t c : s) {
-        if (c < 0x80)
-            out += char(c);
-        else if (c < 0x800)
-            out += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
-        else if (c < 0x10000)
-            out += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
-        else
-            out += {char(0xF0 | c >> 18), char(0x80 | (c >> 12 & 0x3F)), char(0x80 | (c >> 6 & 0x3F)),
-                    char(0x80 | (c & 0x3F))};
-    }
-    return out;
-}
+using testing_support::utf8Of;
 
 // What a CMap makes of some bytes: per code "hex:cid:text", cid "-" when
 // unmapped, text "-" when unmapped.
@@ -39,7 +24,7 @@ std::string readCodes(const pdf::CMap& cmap, std::string_view bytes)
         auto cid = cmap.cid(code.value);
         std::u32string text;
         bool mapped = cmap.text(code.value, text);
-        out += std::string(hex) + ":" + (cid ? std::to_string(*cid) : "-") + ":" + (mapped ? utf8(text) : "-") + " ";
+        out += std::string(hex) + ":" + (cid ? std::to_string(*cid) : "-") + ":" + (mapped ? utf8Of(text) : "-") + " ";
     }
     return out;
 }
@@ -140,7 +125,7 @@ TEST(GlyphNamesTest, NamesToText)
         {"a1", true, "✁"},         {"space", true, " "},          {"uni30423044", false, "あい"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(utf8(pdf::glyphNameText(c.name, c.dingbats)), c.text) << c.name;
+        EXPECT_EQ(utf8Of(pdf::glyphNameText(c.name, c.dingbats)), c.text) << c.name;
 }
 
 TEST(EncodingsTest, BaseEncodingsAndDifferences)

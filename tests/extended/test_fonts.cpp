@@ -11,20 +11,8 @@ namespace {
 using testing_support::MemorySource;
 using testing_support::pdfObject;
 using testing_support::pdfStream;
+using testing_support::utf8Of;
 
-std::string utf8(const std::u32string& s)
-{
-    std::string out;
-    for (char32_t c : s) {
-        if (c < 0x80)
-            out += char(c);
-        else if (c < 0x800)
-            out += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
-        else
-            out += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
-    }
-    return out;
-}
 
 // "text:width" per glyph; "." for a glyph without text.
 std::string shown(const pdf::Font& font, std::string_view bytes)
@@ -35,7 +23,7 @@ std::string shown(const pdf::Font& font, std::string_view bytes)
     for (const pdf::Glyph& g : glyphs) {
         char width[32];
         std::snprintf(width, sizeof width, "%g", g.width);
-        out += (g.text.empty() ? "." : utf8(g.text)) + ":" + width + " ";
+        out += (g.text.empty() ? "." : utf8Of(g.text)) + ":" + width + " ";
     }
     return out;
 }

@@ -1,5 +1,5 @@
 // An ObjectSource over objects written in PDF syntax in memory, for the
-// tests of the extended reader's font and content readers.
+// tests of the extended reader's font and content readers, and text as UTF-8.
 #pragma once
 
 #include <map>
@@ -27,6 +27,24 @@ inline pdf::Object pdfStream(std::string_view dict, std::string data)
     s.dict = std::make_shared<pdf::Dict>(pdfObject(dict).dictValue());
     s.data = std::move(data);
     return pdf::Object::stream(std::move(s));
+}
+
+// Code points as UTF-8, to compare and print them.
+inline std::string utf8Of(const std::u32string& s)
+{
+    std::string out;
+    for (char32_t c : s) {
+        if (c < 0x80)
+            out += char(c);
+        else if (c < 0x800)
+            out += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
+        else if (c < 0x10000)
+            out += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
+        else
+            out += {char(0xF0 | c >> 18), char(0x80 | (c >> 12 & 0x3F)), char(0x80 | (c >> 6 & 0x3F)),
+                    char(0x80 | (c & 0x3F))};
+    }
+    return out;
 }
 
 class MemorySource : public pdf::ObjectSource {
