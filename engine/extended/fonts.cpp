@@ -153,6 +153,29 @@ bool pictureFontName(std::string_view name)
     return false;
 }
 
+// Bitmap fonts of TeX documents name each glyph by a letter or two and its
+// own code ("a97" at 97): a code that names itself. Such fonts keep ASCII's
+// letters, digits and most punctuation where ASCII has them; the codes
+// where TeX's text fonts put other characters give nothing.
+bool selfNamed(std::string_view name, int code)
+{
+    size_t letters = 0;
+    while (letters < name.size() && letters < 2 && ((name[letters] >= 'a' && name[letters] <= 'z')
+                                                    || (name[letters] >= 'A' && name[letters] <= 'Z')))
+        ++letters;
+    if (letters == 0 || letters == name.size() || name.size() - letters > 3)
+        return false;
+    int number = 0;
+    for (char c : name.substr(letters)) {
+        if (c < '0' || c > '9')
+            return false;
+        number = number * 10 + (c - '0');
+    }
+    if (number != code || code < 0x21 || code > 0x7A)
+        return false;
+    return std::string_view("\"'<>\\_`").find(static_cast<char>(code)) == std::string_view::npos;
+}
+
 std::shared_ptr<const Font> loadSimpleFont(ObjectSource& source, const Dict& font, std::string_view subtype,
                                            FontContext& context)
 {
@@ -204,8 +227,11 @@ std::shared_ptr<const Font> loadSimpleFont(ObjectSource& source, const Dict& fon
         std::u32string& t = result->text[c];
         if (toUnicode && toUnicode->text(static_cast<uint32_t>(c), t))
             continue;
-        if (haveNames && !names[c].empty())
+        if (haveNames && !names[c].empty()) {
             t = glyphNameText(names[c], dingbats);
+            if (t.empty() && selfNamed(names[c], c))
+                t = static_cast<char32_t>(c);
+        }
         else if (trueType && !base && c >= 0x20 && c < 0x7F && !pictureFontName(baseFont))
             t = static_cast<char32_t>(c); // a symbolic TrueType font's (3,0) table mirrors ASCII at F0xx
     }

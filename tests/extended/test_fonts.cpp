@@ -80,6 +80,8 @@ TEST_F(FontsTest, SimpleFonts)
         {"<< /Subtype /Type3 /FontMatrix [0.01 0 0 0.01 0 0] /Encoding << /Differences [65 /A] >> /FirstChar 65 "
          "/Widths [50] >>",
          "AB", "A:50 .:0 "},
+        // bitmap fonts whose glyph names are their codes
+        {"<< /Subtype /Type3 /Encoding << /Differences [65 /a65 /g66 /a99 92 /a92] >> >>", "ABC\\", "A:0 B:0 .:0 .:0 "},
         // absurd widths tables
         {"<< /Subtype /Type1 /BaseFont /X /FirstChar -9223372036854775807 /Widths [1 2 3] >>", std::string_view("\0", 1), ".:0 "},
         {"<< /Subtype /Type1 /BaseFont /X /FirstChar 254 /Widths [1 9999999999 3 4] >>", "\xFE\xFF", ".:1 .:0 "},
