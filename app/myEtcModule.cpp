@@ -2,7 +2,6 @@
 
 #include "platform/cp932.h"
 #include "platform/profile.h"
-#include "platform/system.h"
 
 using platform::cp932ToUtf8;
 using platform::utf8ToCp932;
@@ -46,5 +45,3 @@ bool readProfileBool(const std::string& fileName, const std::string& section, co
 {
     return readProfileString(fileName, section, key) == "True";
 }
-
-bool fileExists(const std::string& path) { return platform::findFile(path); }

@@ -1,4 +1,4 @@
-// Profile (INI) values and the file existence test. Strings are UTF-8; the
+// Profile (INI) values of the settings. Strings are UTF-8; the
 // INI file holds them in code page 932.
 #pragma once
 
@@ -9,7 +9,3 @@ void writeProfileString(const std::string& fileName, const std::string& section,
 void writeProfileBool(const std::string& fileName, const std::string& section, const std::string& key, bool value);
 std::string readProfileString(const std::string& fileName, const std::string& section, const std::string& key);
 bool readProfileBool(const std::string& fileName, const std::string& section, const std::string& key);
-
-// True for an existing file that is not a folder and not hidden (its name
-// does not begin with ".").
-bool fileExists(const std::string& path);

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "ui/uiEtcModule.h"
+#include "platform/paths.h"
 
 int16_t calcPercent(int32_t value, int32_t max)
 {

@@ -3,15 +3,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "app/myEtcModule.h"
-#include "app/parallelRun.h"
 #include "engine/p2tMainModule.h"
 #include "engine/p2tOutputModule.h"
-#include "ui/uiEtcModule.h"
+#include "platform/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -54,13 +52,6 @@ void saveSettings(Application& app)
     writeProfileBool(ini, "envs", "subFolder", s.subFolder);
 }
 
-std::string doneMessage(uint32_t elapsedMs)
-{
-    char ms[8];
-    std::snprintf(ms, sizeof ms, "%03u", elapsedMs % 1000);
-    return "...done(" + std::to_string(elapsedMs / 1000) + "." + ms + "秒)\r\n";
-}
-
 namespace {
 
 bool endsWithPdf(const std::string& name)
@@ -78,11 +69,11 @@ bool endsWithPdf(const std::string& name)
 
 void addTargetPDFFile(Application& app, const std::string& fileName)
 {
-    ++app.targetCount;
-    app.notice.setFileNum(std::to_string(app.targetCount));
+    ++app.run.targetCount;
+    app.notice.setFileNum(std::to_string(app.run.targetCount));
     app.pump.letMessagesThrough();
-    app.targetFiles.resize(static_cast<size_t>(app.targetCount));
-    app.targetFiles[static_cast<size_t>(app.targetCount - 1)] = fileName;
+    app.run.targetFiles.resize(static_cast<size_t>(app.run.targetCount));
+    app.run.targetFiles[static_cast<size_t>(app.run.targetCount - 1)] = fileName;
 }
 
 bool searchPDF(Application& app, std::string& folderPath)
@@ -97,7 +88,7 @@ bool searchPDF(Application& app, std::string& folderPath)
     struct stat st{};
     if (stat(folderPath.c_str(), &st) != 0)
         return false;
-    if (!app.foldersEntered.insert({st.st_dev, st.st_ino}).second)
+    if (!app.run.foldersEntered.insert({st.st_dev, st.st_ino}).second)
         return true;
 
     // The folder's files, then its subfolders, each in name order, so that
@@ -147,41 +138,9 @@ bool searchPDF(Application& app, std::string& folderPath)
     return true;
 }
 
-namespace {
-
-void convertTargetsOneByOne(Application& app)
-{
-    const int32_t count = app.targetCount; // taken once, before the first file
-    for (int32_t i = 1; i <= count; ++i) {
-        const std::string file = app.targetFiles[static_cast<size_t>(i - 1)];
-        p2tOutputMessage(app.engine, file);
-        bool ok = p2tMain(app.engine, file);
-        if (ok) {
-            ++app.filesConverted;
-            p2tOutputMessage(app.engine, doneMessage(app.engine.now() - app.engine.startTick));
-        } else {
-            ++app.filesFailed;
-            if (app.progress.cancelButtonPushed()) {
-                app.runCancelled = true;
-                app.boxes.showOk("中断ボタンが押されました", MessageBoxes::Icon::Information);
-                break;
-            }
-        }
-        app.progress.setParentValue(i);
-        app.pump.letMessagesThrough();
-    }
-}
-
-} // namespace
-
 bool runConversion(Application& app, const std::string& path)
 {
-    app.targetCount = 0;
-    app.targetFiles.assign(1, std::string());
-    app.foldersEntered.clear();
-    app.filesConverted = 0;
-    app.filesFailed = 0;
-    app.runCancelled = false;
+    app.run = BatchRun{};
     using Icon = MessageBoxes::Icon;
 
     if (isFolder(path)) {
@@ -191,7 +150,7 @@ bool runConversion(Application& app, const std::string& path)
         searchPDF(app, folder);
         app.notice.hide();
         if (app.notice.noticeCancelPushed()) {
-            app.runCancelled = true;
+            app.run.runCancelled = true;
             app.boxes.showOk("中断されました", Icon::Exclamation);
             return false;
         }
@@ -204,21 +163,18 @@ bool runConversion(Application& app, const std::string& path)
             app.boxes.showOk("指定されたファイルはPDFファイルではありません\r" + path, Icon::Critical);
             return false;
         }
-        app.targetCount = 1;
-        app.targetFiles[0] = path;
+        app.run.targetCount = 1;
+        app.run.targetFiles[0] = path;
     }
 
     app.log.clear();
     app.progress.setCancelButtonPushed(false);
     app.progress.clearForm();
-    app.progress.setParentMax(app.targetCount);
+    app.progress.setParentMax(app.run.targetCount);
     app.progress.show();
     app.pump.letMessagesThrough();
 
-    if (app.jobs > 1 && app.targetCount > 1)
-        convertTargetsInParallel(app, app.jobs);
-    else
-        convertTargetsOneByOne(app);
+    convertTargets(app.engine, app.run, app.jobs);
     app.progress.hide();
     if (!app.progress.cancelButtonPushed())
         app.boxes.showOk("処理が終了しました", Icon::Information);

@@ -1,15 +1,13 @@
 // The program's state, its start-up and shutdown, the settings and their INI
-// file, and the batch run over a file or a folder.
+// file, and the batch run over a file or a folder (its conversion loops are in
+// conversionLoops).
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
-#include <set>
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "app/conversionLoops.h"
+#include "app/noticeView.h"
 #include "engine/frontEnd.h"
 #include "engine/p2tCIDModule.h"
 #include "engine/p2tEngine.h"
@@ -17,7 +15,7 @@
 
 inline constexpr const char* kAppTitle = "Scrivlet";
 inline constexpr const char* kIniFileName = "Scrivlet.ini";
-inline constexpr const char* kVersion = "0.13";
+inline constexpr const char* kVersion = SCRIVLET_VERSION; // the project version in CMakeLists.txt
 
 // What start-up and shutdown do with the windows.
 class ProgramWindows {
@@ -30,7 +28,8 @@ public:
     virtual void endProcess() = 0;
 };
 
-// Program-wide state: one instance per run of the program (or per test).
+// Program-wide state: one instance per run of the program (or per test); what
+// belongs to one batch run is in run.
 class Application {
 public:
     Application(std::string programFolder, ProgressView& progress, NoticeView& notice, ProcessingLog& log,
@@ -46,17 +45,10 @@ public:
     MessagePump& pump;
     p2tEngine engine;
 
-    // The batch run.
-    std::vector<std::string> targetFiles;
-    int32_t targetCount = 0;
-    int16_t searchTick = 0; // file entries examined, modulo 300; never reset by a run
-    std::set<std::pair<dev_t, ino_t>> foldersEntered; // this run's folders, each searched once
+    int16_t searchTick = 0; // file entries examined, modulo 300; lives for the whole process
     int jobs = 1; // engines converting at once (the console tool; the windows need one)
 
-    // How the last run went (the console tool's exit status).
-    int32_t filesConverted = 0;
-    int32_t filesFailed = 0;
-    bool runCancelled = false;
+    BatchRun run; // the current run, or the last one
 
     std::string iniFileName() const { return programFolder + "/" + kIniFileName; }
 };
@@ -68,9 +60,6 @@ void saveSettings(Application& app);
 bool runConversion(Application& app, const std::string& path);
 bool searchPDF(Application& app, std::string& folderPath);
 void addTargetPDFFile(Application& app, const std::string& fileName);
-
-// The "...done(1.234秒)" text of a conversion that took elapsedMs.
-std::string doneMessage(uint32_t elapsedMs);
 
 // Start-up: settings, windows, the CID table, the main window. False when the
 // CID table could not be loaded (the error was shown and endProcess called).

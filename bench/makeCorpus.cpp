@@ -381,6 +381,59 @@ Item makeBigStream(const fs::path& path, size_t target, uint64_t seed)
     return item;
 }
 
+// One page whose content stream inflates to about 8 MiB of drawing: a chart
+// or a map with labels. One line in sixteen shows a label with ' (opening
+// its own text object, closed at the start of the next line); every other
+// line builds or paints a path (m, l, c, re, S, numbers of one decimal).
+Item makeDrawingStream(const fs::path& path, size_t target, uint64_t seed)
+{
+    Item item{path.stem().string(), 1};
+    Rng rng{seed};
+    DocBuilder b;
+    b.mediaBox = "[0 0 14400 14400]";
+    auto content = [&](long) {
+        std::string s = "0.5 w /F1 3 Tf 4 TL\n";
+        char buf[160];
+        auto coord = [&] { return rng.range(0, 143999) / 10.0; };
+        bool inText = false;
+        while (s.size() < target) {
+            int kind = rng.range(0, 95);
+            if (kind < 6) {
+                s += inText ? "ET BT " : "BT ";
+                s += literal(rng, rng.range(1, 3)) + " '\n";
+                inText = true;
+                continue;
+            }
+            if (inText)
+                s += "ET ";
+            inText = false;
+            switch (kind % 6) {
+            case 0:
+                std::snprintf(buf, sizeof buf, "%.1f %.1f m\n", coord(), coord());
+                break;
+            case 1:
+            case 2:
+                std::snprintf(buf, sizeof buf, "%.1f %.1f l\n", coord(), coord());
+                break;
+            case 3:
+                std::snprintf(buf, sizeof buf, "%.1f %.1f %.1f %.1f %.1f %.1f c\n", coord(), coord(), coord(),
+                              coord(), coord(), coord());
+                break;
+            case 4:
+                std::snprintf(buf, sizeof buf, "%.1f %.1f %.1f %.1f re\n", coord(), coord(),
+                              rng.range(1, 4000) / 10.0, rng.range(1, 4000) / 10.0);
+                break;
+            default:
+                std::snprintf(buf, sizeof buf, "S\n");
+            }
+            s += buf;
+        }
+        return s + (inText ? "ET\n" : "");
+    };
+    writeFile(path, b.build(1, content, item));
+    return item;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -415,6 +468,7 @@ int main(int argc, char** argv)
     }
     items.push_back(makeBook(out / "book1000.pdf", 1000, 1000));
     items.push_back(makeBigStream(out / "stream8mb.pdf", 8u << 20, 8));
+    items.push_back(makeDrawingStream(out / "drawing8mb.pdf", 8u << 20, 16));
     items.push_back(makeManyObjects(out / "objects200k.pdf", 1000, 200000, 200));
     items.push_back(makeShortPages(out / "pages30k.pdf", 30000, 30));
     // A fifth of the large files, same shapes: the per-page and per-object

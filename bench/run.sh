@@ -138,7 +138,7 @@ if [ "${BENCH_LINEAR_ONLY:-0}" != 1 ]; then
   measure $item floor --each "$OUT/folder2000.list" -- "$FLOOR" {}
   measure $item pdftotext --each "$OUT/folder2000.list" -- pdftotext {} "$WORK/pdftotext/{name}.txt"
   measure $item mutool --each "$OUT/folder2000.list" -- mutool draw -F txt -o "$WORK/mutool/{name}.txt" {}
-  for item in book1000 stream8mb objects200k pages30k; do
+  for item in book1000 stream8mb drawing8mb objects200k pages30k; do
     pdf=$C/$item.pdf
     measure $item scrivlet -- "$CLI" --overwrite "${jobs[@]}" "$pdf"
     measure $item floor -- "$FLOOR" "$pdf"
@@ -253,7 +253,7 @@ function check(title, list, unit,    names, n, i, lo, hi, v, s, verdict) {
   printf "%s %s: CPU per %s %s; largest/smallest %.2f (limit 1.25)\n", verdict, title, unit, s, (lo > 0 ? hi / lo : 0)
 }
 END {
-  items = "folder2000 book1000 stream8mb objects200k pages30k"
+  items = "folder2000 book1000 stream8mb drawing8mb objects200k pages30k"
   n = split(items, it, " ")
   fixed = cpu_s["tiny" SUBSEP "linear"]
   per_file = 0

@@ -1,5 +1,8 @@
 #include "cli/consoleFrontEnd.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <csignal>
 
 #include <atomic>
@@ -36,6 +39,47 @@ std::string lineBreaks(std::string text)
 
 constexpr const char* kClearLine = "\r\033[K";
 
+// Columns a character takes on a terminal: two for the wide (East Asian)
+// ranges, one for the rest.
+int columnsOf(char32_t c)
+{
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
+            || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
+            || (c >= 0xFFE0 && c <= 0xFFE6) || c >= 0x20000
+        ? 2
+        : 1;
+}
+
+// The longest start of the UTF-8 text that fits in the columns: a line that
+// wrapped could not be erased.
+std::string fitTo(const std::string& text, int columns)
+{
+    int used = 0;
+    for (size_t i = 0; i < text.size();) {
+        size_t start = i;
+        auto b = static_cast<unsigned char>(text[i++]);
+        char32_t c = b;
+        if (b >= 0xC0) {
+            int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
+            c = b & (0x3F >> extra);
+            for (; extra > 0 && i < text.size(); --extra)
+                c = c << 6 | (static_cast<unsigned char>(text[i++]) & 0x3F);
+        }
+        used += columnsOf(c);
+        if (used > columns)
+            return text.substr(0, start);
+    }
+    return text;
+}
+
+int terminalColumns(std::FILE* f)
+{
+    winsize ws{};
+    if (ioctl(fileno(f), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0)
+        return ws.ws_col;
+    return 80;
+}
+
 } // namespace
 
 void installInterruptHandler()
@@ -49,21 +93,71 @@ void installInterruptHandler()
 
 bool interrupted() { return anyInterrupt; }
 
+void StatusLine::show(const std::string& text)
+{
+    if (!terminal_)
+        return;
+    text_ = text;
+    // One column to spare: a line filled to the edge wraps on some terminals.
+    std::fprintf(err_, "%s%s", kClearLine, fitTo(text_, terminalColumns(err_) - 1).c_str());
+    std::fflush(err_);
+    drawn_ = true;
+}
+
+void StatusLine::hide()
+{
+    erase();
+    text_.clear();
+}
+
+void StatusLine::erase()
+{
+    if (!drawn_)
+        return;
+    std::fputs(kClearLine, err_);
+    std::fflush(err_);
+    drawn_ = false;
+}
+
+void StatusLine::redraw()
+{
+    if (!drawn_ && !text_.empty())
+        show(text_);
+}
+
 void ConsoleLog::insert(const std::string& text)
 {
     std::string out = lineBreaks(text);
+    if (terminal_) {
+        line_ += out;
+        size_t end = line_.rfind('\n');
+        if (end == std::string::npos)
+            return;
+        status_.erase();
+        std::fwrite(line_.data(), 1, end + 1, out_);
+        std::fflush(out_);
+        line_.erase(0, end + 1);
+        status_.redraw();
+        return;
+    }
     std::fwrite(out.data(), 1, out.size(), out_);
     if (out.empty() || out.back() != '\n')
         return;
-    if (terminal_) {
-        std::fflush(out_);
-        return;
-    }
     if (!pending_) {
         pending_ = true;
         lastFlush_ = platform::tickCount(); // the wait starts with the first line held
     }
     flushIfDue();
+}
+
+void ConsoleLog::showLineSoFar(bool complete)
+{
+    if (!terminal_ || line_.empty())
+        return;
+    std::fprintf(out_, "%s\n", line_.c_str());
+    std::fflush(out_);
+    if (complete)
+        line_.clear();
 }
 
 void ConsoleLog::flushIfDue()
@@ -76,26 +170,35 @@ void ConsoleLog::flushIfDue()
 
 void ConsoleBoxes::showOk(const std::string& text, Icon)
 {
+    std::string shown = text;
+    if (status_.terminal() && text == "中断ボタンが押されました")
+        shown = "Ctrl-Cで中断しました";
+    status_.erase();
+    log_.showLineSoFar(true); // a failure that ended no line ("フィルタ未対応:...")
     std::fflush(stdout); // the log lines before this box come first where both streams meet
-    std::fprintf(err_, "%s%s\n", clear_, lineBreaks(text).c_str());
+    std::fprintf(err_, "%s\n", lineBreaks(shown).c_str());
     std::fflush(err_);
+    status_.redraw();
 }
 
 bool ConsoleBoxes::askYesNo(const std::string& text, Icon)
 {
+    status_.erase();
+    log_.showLineSoFar(false);
     std::fflush(stdout);
-    std::fprintf(err_, "%s%s\n", clear_, lineBreaks(text).c_str());
+    std::fprintf(err_, "%s\n", lineBreaks(text).c_str());
     if (!interactive_) {
         std::fprintf(err_, "(not a terminal: answered No)\n");
         std::fflush(err_);
+        status_.redraw();
         return false;
     }
     std::fprintf(err_, "[y/N] ");
     std::fflush(err_);
     char line[64];
-    if (!std::fgets(line, sizeof line, in_))
-        return false;
-    return line[0] == 'y' || line[0] == 'Y';
+    bool yes = std::fgets(line, sizeof line, in_) && (line[0] == 'y' || line[0] == 'Y');
+    status_.redraw();
+    return yes;
 }
 
 void ConsoleNotice::setFolderName(const std::string& folder)
@@ -112,31 +215,22 @@ void ConsoleNotice::setFileNum(const std::string& count)
 
 void ConsoleNotice::draw()
 {
-    if (!draw_ || !visible_)
-        return;
-    std::fprintf(err_, "%s%s PDFファイル数：%s  %s", kClearLine, caption_.c_str(), count_.empty() ? "0" : count_.c_str(),
-                 folder_.c_str());
-    std::fflush(err_);
+    if (visible_)
+        status_.show(caption_ + " PDFファイル数：" + (count_.empty() ? "0" : count_) + "  " + folder_);
 }
 
 void ConsoleNotice::hide()
 {
-    if (draw_ && visible_) {
-        std::fputs(kClearLine, err_);
-        std::fflush(err_);
-    }
+    if (visible_)
+        status_.hide();
     visible_ = false;
 }
 
-void ConsoleProgress::letMessagesThrough()
-{
-    draw();
-    pump_.letMessagesThrough();
-}
+void ConsoleProgress::letMessagesThrough() { pump_.letMessagesThrough(); }
 
 void ConsoleProgress::draw()
 {
-    if (!draw_ || !visible_)
+    if (!status_.terminal() || !visible_)
         return;
     uint32_t now = platform::tickCount();
     if (now - lastDraw_ < 100)
@@ -145,17 +239,20 @@ void ConsoleProgress::draw()
     const int width = 30;
     std::string bar(static_cast<size_t>(parent_ * width / 100), '#');
     bar.resize(width, '.');
-    std::fprintf(err_, "%s[%s] %3d%%  %d/%d files  %3d%% of %s", kClearLine, bar.c_str(), parent_, parentValue(),
-                 parentMax(), child_, name_.c_str());
-    std::fflush(err_);
+    char counts[96];
+    std::snprintf(counts, sizeof counts, "] %3d%%  %d/%d files", parent_, parentValue(), parentMax());
+    std::string text = "[" + bar + counts;
+    if (!name_.empty()) { // files converted side by side show only the count
+        std::snprintf(counts, sizeof counts, "  %3d%% of ", child_);
+        text += counts + name_;
+    }
+    status_.show(text);
 }
 
 void ConsoleProgress::hide()
 {
-    if (draw_ && visible_) {
-        std::fputs(kClearLine, err_);
-        std::fflush(err_);
-    }
+    if (visible_)
+        status_.hide();
     visible_ = false;
 }
 
@@ -163,6 +260,8 @@ void ConsolePump::letMessagesThrough()
 {
     if (log_)
         log_->flushIfDue();
+    if (progress_)
+        progress_->draw();
     if (!pendingInterrupt.exchange(false))
         return;
     if (notice_ && notice_->visible())

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/progressModel.h"
+#include "app/noticeView.h"
 #include "engine/frontEnd.h"
 
 namespace cli {
@@ -17,30 +18,60 @@ namespace cli {
 void installInterruptHandler();
 bool interrupted();
 
-// On a terminal every line shows at once. Into a file or a pipe, lines are
-// handed on at most ten times a second (a folder run logs thousands, and a
-// write per line costs more than converting a small PDF); the message pump
-// hands on what waits, so a reader is never more than a moment behind.
+// The last line of a terminal, where the notice and progress windows show
+// their state. Whatever else is written to the terminal erases it first and
+// draws it again after, so that nothing shares its line. Without a terminal
+// it draws nothing.
+class StatusLine {
+public:
+    StatusLine(std::FILE* err, bool terminal) : err_(err), terminal_(terminal) {}
+    bool terminal() const { return terminal_; }
+    void show(const std::string& text); // cut to the terminal's width
+    void hide();                        // erased, and not drawn again
+    void erase();
+    void redraw();
+
+private:
+    std::FILE* err_;
+    bool terminal_;
+    std::string text_;
+    bool drawn_ = false;
+};
+
+// On a terminal every line shows at once and whole: the log holds a line back
+// until its outcome completes it, and writes it in place of the status line.
+// Into a file or a pipe, text goes out as it comes, handed on at most ten
+// times a second (a folder run logs thousands, and a write per line costs more
+// than converting a small PDF); the message pump hands on what waits, so a
+// reader is never more than a moment behind.
 class ConsoleLog : public ProcessingLog {
 public:
-    ConsoleLog(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
+    ConsoleLog(std::FILE* out, bool terminal, StatusLine& status) : out_(out), terminal_(terminal), status_(status) {}
     void insert(const std::string& text) override; // "\r\n" becomes "\n"
     void clear() override {}
     void flushIfDue();
+    // Before a question or a message: the part of the line given so far (a
+    // file's path) on a line of its own, so that the question follows its
+    // file. Unless complete, the whole line still comes when it is complete.
+    void showLineSoFar(bool complete);
 
 private:
     std::FILE* out_;
     bool terminal_;
+    StatusLine& status_;
+    std::string line_; // on a terminal: the line not yet complete
     bool pending_ = false;
     uint32_t lastFlush_ = 0;
 };
 
 class ConsoleBoxes : public MessageBoxes {
 public:
-    ConsoleBoxes(std::FILE* in, std::FILE* err, bool interactive, bool errIsTerminal)
-        : in_(in), err_(err), interactive_(interactive), clear_(errIsTerminal ? "\r\033[K" : "")
+    ConsoleBoxes(std::FILE* in, std::FILE* err, bool interactive, StatusLine& status, ConsoleLog& log)
+        : in_(in), err_(err), interactive_(interactive), status_(status), log_(log)
     {
     }
+    // On a terminal the closing message of a run stopped by Ctrl-C speaks of
+    // Ctrl-C; a terminal has no cancel button.
     void showOk(const std::string& text, Icon icon) override;
     // Asked on the terminal when stdin is one; otherwise the answer is No, so
     // nothing is overwritten without consent.
@@ -50,12 +81,13 @@ private:
     std::FILE* in_;
     std::FILE* err_;
     bool interactive_;
-    const char* clear_; // wipes a progress line first, on a terminal
+    StatusLine& status_;
+    ConsoleLog& log_;
 };
 
 class ConsoleNotice : public NoticeView {
 public:
-    explicit ConsoleNotice(std::FILE* err, bool drawStatus) : err_(err), draw_(drawStatus) {}
+    explicit ConsoleNotice(StatusLine& status) : status_(status) {}
     void setFolderName(const std::string& folder) override;
     void setFileNum(const std::string& count) override;
     std::string caption() const override { return caption_; }
@@ -68,8 +100,7 @@ public:
 
 private:
     void draw();
-    std::FILE* err_;
-    bool draw_;
+    StatusLine& status_;
     std::string caption_ = "フォルダ内検索中…";
     std::string folder_, count_;
     bool cancel_ = false;
@@ -78,10 +109,11 @@ private:
 
 class ConsoleProgress : public ProgressModel {
 public:
-    ConsoleProgress(std::FILE* err, bool drawBar, MessagePump& pump) : err_(err), draw_(drawBar), pump_(pump) {}
+    ConsoleProgress(StatusLine& status, MessagePump& pump) : status_(status), pump_(pump) {}
     void show() override { visible_ = true; }
     void hide() override;
     bool visible() const { return visible_; }
+    void draw(); // at most ten times a second
 
 protected:
     void showParentPercent(int percent) override { parent_ = percent; }
@@ -90,9 +122,7 @@ protected:
     void letMessagesThrough() override;
 
 private:
-    void draw();
-    std::FILE* err_;
-    bool draw_;
+    StatusLine& status_;
     MessagePump& pump_;
     bool visible_ = false;
     int parent_ = 0, child_ = 0;

@@ -1,13 +1,11 @@
 // Build-time generator of "AdobeCID.dat": the text of Adobe-Japan1 CIDs 1 to
 // 15443 in code page 932, one line each (CR LF), compressed as one zlib stream.
 //
-// The characters come from the CMap "Adobe-Japan1-UCS2" (CID -> Unicode).
-// Where a CID's character has no code page 932 form, the character that the
-// same glyph plainly is takes its place: the one Unicode names as its
-// vertical, full-width, half-width, small, font or canonical variant's base,
-// when that base has a code page 932 form (a vertical bracket becomes the
-// bracket). Otherwise the line stays empty and the CID gives no text.
-#include <QChar>
+// The characters come from the CMap "Adobe-Japan1-UCS2" (CID -> Unicode),
+// each written as platform::cp932TextOf gives it: its own code page 932 form,
+// the JIS form Japanese text means by it, or its compatibility form (a
+// vertical bracket becomes the bracket, a ligature its letters, a squared unit
+// its letters). A CID with a character that has none of these gives no text.
 #include <QFile>
 #include <QRegularExpression>
 #include <QString>
@@ -25,6 +23,7 @@
 namespace {
 
 constexpr int kLastCid = 15443;
+constexpr size_t kMaxText = 500000; // the most the program inflates the file to
 
 // UTF-16 hex digits ("d849de09") -> code points.
 std::u32string decodeHex(const QString& hex)
@@ -42,38 +41,16 @@ std::u32string decodeHex(const QString& hex)
     return out;
 }
 
-char32_t plainBase(char32_t c)
-{
-    if (platform::hasCp932Form(c))
-        return c;
-    switch (QChar::decompositionTag(c)) {
-    case QChar::Vertical:
-    case QChar::Wide:
-    case QChar::Narrow:
-    case QChar::Small:
-    case QChar::Font:
-    case QChar::Canonical:
-        break;
-    default:
-        return 0;
-    }
-    QString d = QChar::decomposition(c);
-    if (d.toUcs4().size() != 1)
-        return 0;
-    char32_t base = d.toUcs4().front();
-    return platform::hasCp932Form(base) ? base : 0;
-}
-
 std::string lineFor(const std::u32string& text)
 {
-    std::u16string u16;
+    std::string line;
     for (char32_t c : text) {
-        char32_t b = plainBase(c);
-        if (b == 0)
+        std::string part = platform::cp932TextOf(c);
+        if (part.empty())
             return {};
-        u16 += static_cast<char16_t>(b);
+        line += part;
     }
-    return platform::toCp932(u16);
+    return line;
 }
 
 } // namespace
@@ -125,6 +102,11 @@ int main(int argc, char** argv)
         if (it != unicodeOf.end())
             text += lineFor(it->second);
         text += "\r\n";
+    }
+    if (text.size() > kMaxText) {
+        std::fprintf(stderr, "makeAdobeCID: the text is %zu bytes, more than the %zu the program loads\n", text.size(),
+                     kMaxText);
+        return 1;
     }
     std::vector<unsigned char> packed(compressBound(text.size()));
     uLongf packedSize = packed.size();

@@ -6,7 +6,7 @@
 #include "engine/p2tOutputModule.h"
 #include "engine/p2tStreamModule.h"
 #include "platform/cp932.h"
-#include "ui/uiEtcModule.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -323,17 +323,17 @@ bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& f
     // Lines end at CR LF, a lone CR or a lone LF. Zeros past the end of the
     // file all fall into the last line, which then ends in a NUL and shows
     // nothing, however many there are.
+    // The LF of a CR LF is taken as ending an empty line, which shows
+    // nothing. Most lines of a drawing end in no show operator and cost no
+    // more than the search for their end.
     std::string text;
     size_t start = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        char c = bytes[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        analyzeLine(eng, bytes.substr(start, i - start), text);
-        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
+    auto lineEnd = [&](size_t at) {
+        if (at > start)
+            analyzeLine(eng, bytes.substr(start, at - start), text);
+        start = at + 1;
+    };
+    p2tForEachLineEnd(bytes, lineEnd);
     if (!zeroTail)
         analyzeLine(eng, bytes.substr(start), text);
     text += "\r\n";

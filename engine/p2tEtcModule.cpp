@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/myEtcModule.h"
+#include "platform/paths.h"
 
 std::string p2tMakeDataFileName(const std::string& folder, std::time_t now)
 {

@@ -7,9 +7,8 @@
 #include <cerrno>
 #include <vector>
 
-#include "app/myEtcModule.h"
 #include "engine/p2tEngine.h"
-#include "ui/uiEtcModule.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -90,6 +89,14 @@ std::unique_ptr<OutputFile> DiskOutputFileSystem::create(const std::string& path
     return std::make_unique<DiskOutputFile>(fd);
 }
 
+p2tTextFile p2tTextFileFor(const Settings& settings, const std::string& pdfPath)
+{
+    p2tTextFile textFile{getFolderName(pdfPath) + "/" + getBaseName(pdfPath) + ".txt", {}};
+    if (settings.OWConfirm && fileExists(textFile.path))
+        textFile.overwriteQuestion = "以下のファイルは既に存在します。上書きしますか？\r" + textFile.path;
+    return textFile;
+}
+
 void p2tOutputInit(p2tEngine& eng)
 {
     eng.output.outputFileNo = 0;
@@ -104,12 +111,10 @@ bool p2tOutputOpen(p2tEngine& eng, const std::string& fileName)
     if (out.blOpened)
         return false;
     out.outputFileNo = 1;
-    out.outputFileName = getFolderName(fileName) + "/" + getBaseName(fileName) + ".txt";
-    if (eng.settings.OWConfirm && fileExists(out.outputFileName)) {
-        if (!eng.boxes.askYesNo("以下のファイルは既に存在します。上書きしますか？\r" + out.outputFileName,
-                                MessageBoxes::Icon::Information))
-            return false;
-    }
+    const p2tTextFile textFile = p2tTextFileFor(eng.settings, fileName);
+    out.outputFileName = textFile.path;
+    if (textFile.asksFirst() && !textFile.askOverwrite(eng.boxes))
+        return false;
     out.file = eng.outputFiles->create(out.outputFileName);
     if (!out.file)
         return false;

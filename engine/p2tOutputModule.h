@@ -7,7 +7,26 @@
 #include <string>
 #include <string_view>
 
+#include "engine/frontEnd.h"
+
 struct p2tEngine;
+struct Settings;
+
+// The text file that belongs to a PDF and, when the file exists and the
+// settings ask for it, the question to put before replacing it. The output
+// module and the parallel run both name text files through this, so the
+// parallel run's guard against two PDFs writing one text file holds.
+struct p2tTextFile {
+    std::string path;
+    std::string overwriteQuestion; // empty: written without asking
+
+    bool asksFirst() const { return !overwriteQuestion.empty(); }
+    bool askOverwrite(MessageBoxes& boxes) const // true for Yes
+    {
+        return boxes.askYesNo(overwriteQuestion, MessageBoxes::Icon::Information);
+    }
+};
+p2tTextFile p2tTextFileFor(const Settings& settings, const std::string& pdfPath);
 
 // One text file open for writing. Writes are buffered; the first failed write
 // stops all further writing, and close() then reports the failure.

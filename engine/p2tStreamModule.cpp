@@ -8,7 +8,7 @@
 
 namespace {
 
-int hexValue(char c)
+constexpr int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -26,12 +26,6 @@ constexpr size_t kFirstLimit = 1000000 + 1;
 constexpr size_t kSecondLimit = 10000000 + 1;
 
 } // namespace
-
-char p2tByteChar(uint8_t b)
-{
-    // Bytes with no character of their own in the code page keep a space.
-    return (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) ? static_cast<char>(b) : ' ';
-}
 
 std::string p2tByteData2Str(p2tEngine& eng, const std::vector<uint8_t>& data)
 {
@@ -73,58 +67,128 @@ std::string p2tStringOperands2Str(const CidTable& table, std::string_view line)
     return result;
 }
 
+namespace {
+
+// What each byte is to the string-operand scan, so that the common bytes
+// cost one table look-up: inside a literal string a "plain" byte is copied
+// as it is, and in a hexadecimal string a byte has its digit value.
+struct OperandBytes {
+    bool plain[256];
+    int8_t hex[256]; // -1: not a digit
+    constexpr OperandBytes() : plain(), hex()
+    {
+        for (int b = 0; b < 256; ++b) {
+            char c = p2tByteChar(static_cast<uint8_t>(b));
+            plain[b] = c == static_cast<char>(b) && c != '\\' && c != ')' && c != '\0';
+            hex[b] = static_cast<int8_t>(hexValue(c));
+        }
+    }
+};
+constexpr OperandBytes kOperandBytes;
+
+// The string operands of a line, fed in pieces (the line, then what is taken
+// as following it) with the state kept between them.
+class OperandScan {
+public:
+    OperandScan(const CidTable& table, std::string& out, bool dropNul) : table_(table), out_(out), dropNul_(dropNul) {}
+
+    void feed(std::string_view bytes)
+    {
+        const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+        const size_t n = bytes.size();
+        size_t i = 0;
+        if (escaped_ && n > 0) {
+            escaped_ = false;
+            put(p2tByteChar(p[i++])); // the next character as it is; no escape is interpreted
+        }
+        while (i < n) {
+            if (state_ == Literal) {
+                size_t run = i;
+                while (run < n && kOperandBytes.plain[p[run]])
+                    ++run;
+                out_.append(reinterpret_cast<const char*>(p) + i, run - i);
+                if (run == n)
+                    return;
+                i = run + 1;
+                const char c = p2tByteChar(p[run]);
+                if (c == ')') {
+                    state_ = Outside;
+                } else if (c == '\\') {
+                    if (i == n) {
+                        escaped_ = true;
+                        return;
+                    }
+                    put(p2tByteChar(p[i++]));
+                } else {
+                    put(c);
+                }
+            } else if (state_ == Hex) {
+                const char c = p2tByteChar(p[i++]);
+                if (c == '>') {
+                    state_ = Outside;
+                } else if (c != ' ' && !hexStopped_) {
+                    int v = kOperandBytes.hex[static_cast<uint8_t>(c)];
+                    if (v < 0) {
+                        hexStopped_ = true; // a group that is not hexadecimal ends the decoding
+                    } else {
+                        cid_ = cid_ << 4 | v;
+                        if (++digits_ == 4) {
+                            out_ += p2tCID2Str(table_, cid_);
+                            cid_ = 0;
+                            digits_ = 0;
+                        }
+                    }
+                }
+            } else {
+                const uint8_t c = p[i++];
+                if (c == '(') {
+                    state_ = Literal;
+                } else if (c == '<') {
+                    state_ = Hex;
+                    hexStart_ = out_.size(); // a hex string gives its text only when it is closed
+                    cid_ = 0;
+                    digits_ = 0;
+                    hexStopped_ = false;
+                }
+            }
+        }
+    }
+
+    void finish()
+    {
+        if (escaped_)
+            put(' ');
+        if (state_ == Hex)
+            out_.resize(hexStart_);
+    }
+
+private:
+    void put(char c)
+    {
+        if (!(dropNul_ && c == '\0'))
+            out_ += c;
+    }
+
+    const CidTable& table_;
+    std::string& out_;
+    const bool dropNul_;
+    enum { Outside, Literal, Hex } state_ = Outside;
+    bool escaped_ = false; // a backslash ended the last piece
+    size_t hexStart_ = 0;
+    int cid_ = 0;
+    int digits_ = 0;
+    bool hexStopped_ = false;
+};
+
+} // namespace
+
 void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::string_view suffix, std::string& out,
                              bool dropNul)
 {
-    const size_t n = line.size() + suffix.size();
-    auto at = [&](size_t i) {
-        return p2tByteChar(static_cast<uint8_t>(i < line.size() ? line[i] : suffix[i - line.size()]));
-    };
-    auto put = [&](char c) {
-        if (!(dropNul && c == '\0'))
-            out += c;
-    };
-    enum { Outside, Literal, Hex } state = Outside;
-    size_t hexStart = 0; // a hex string gives its text only when it is closed
-    int cid = 0, digits = 0;
-    bool hexStopped = false;
-    for (size_t i = 0; i < n; ++i) {
-        const char c = at(i);
-        if (state == Literal) {
-            if (c == '\\')
-                put(i + 1 < n ? at(++i) : ' '); // the next character as it is; no escape is interpreted
-            else if (c == ')')
-                state = Outside;
-            else
-                put(c);
-        } else if (state == Hex) {
-            if (c == '>') {
-                state = Outside;
-            } else if (c != ' ' && !hexStopped) {
-                int v = hexValue(c);
-                if (v < 0) {
-                    hexStopped = true; // a group that is not hexadecimal ends the decoding
-                } else {
-                    cid = cid << 4 | v;
-                    if (++digits == 4) {
-                        out += p2tCID2Str(table, cid);
-                        cid = 0;
-                        digits = 0;
-                    }
-                }
-            }
-        } else if (c == '(') {
-            state = Literal;
-        } else if (c == '<') {
-            state = Hex;
-            hexStart = out.size();
-            cid = 0;
-            digits = 0;
-            hexStopped = false;
-        }
-    }
-    if (state == Hex)
-        out.resize(hexStart);
+    OperandScan scan(table, out, dropNul);
+    scan.feed(line);
+    scan.feed(suffix);
+    scan.finish();
 }
 
 std::string_view p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize)

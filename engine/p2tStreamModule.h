@@ -2,7 +2,9 @@
 // operands, CID hex strings, and Flate data.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +18,11 @@ struct p2tEngine;
 // ASCII and half-width katakana keep their byte; any other byte becomes a
 // space. The result is code page 932 bytes, one per input byte.
 std::string p2tByteData2Str(p2tEngine& eng, const std::vector<uint8_t>& data);
-char p2tByteChar(uint8_t b);
+constexpr char p2tByteChar(uint8_t b)
+{
+    // Bytes with no character of their own in the code page keep a space.
+    return (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) ? static_cast<char>(b) : ' ';
+}
 
 // The text of all string operands on one line (code page 932 bytes).
 std::string p2tStringOperands2Str(const CidTable& table, std::string_view line);
@@ -24,6 +30,29 @@ std::string p2tStringOperands2Str(const CidTable& table, std::string_view line);
 // character (p2tByteChar), appended to out, without NULs when dropNul.
 void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::string_view suffix, std::string& out,
                              bool dropNul);
+// Calls lineEnd(i) for each i where bytes[i] is CR or LF, in order. The
+// bytes are searched eight at a time.
+template <class LineEnd>
+void p2tForEachLineEnd(std::string_view bytes, LineEnd&& lineEnd)
+{
+    // The top bit of each byte of v that is zero, without carries between bytes.
+    constexpr uint64_t kOnes = 0x0101010101010101ULL, kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    auto zeros = [](uint64_t v) { return ~(((v & kLow7) + kLow7) | v | kLow7); };
+    const size_t n = bytes.size();
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x;
+        std::memcpy(&x, bytes.data() + i, sizeof x);
+        if constexpr (std::endian::native == std::endian::big)
+            x = __builtin_bswap64(x); // the first byte in the lowest bits
+        for (uint64_t ends = zeros(x ^ (kOnes * '\r')) | zeros(x ^ (kOnes * '\n')); ends != 0; ends &= ends - 1)
+            lineEnd(i + static_cast<size_t>(std::countr_zero(ends)) / 8);
+    }
+    for (; i < n; ++i)
+        if (bytes[i] == '\r' || bytes[i] == '\n')
+            lineEnd(i);
+}
+
 std::string p2tHexCID2Str(const CidTable& table, std::string_view hexDigits);
 const std::string& p2tCID2Str(const CidTable& table, int32_t cid);
 

@@ -3,6 +3,9 @@
 
 #include <string>
 
+// The encoding of the text files.
+enum class TextEncoding { Cp932, Utf8 }; // Utf8: without a byte order mark
+
 struct Settings {
     static constexpr const char* kDefaultFormat = "---%P/%A---";
 
@@ -11,4 +14,6 @@ struct Settings {
     bool headfootUse[2] = {true, false};                        // 0 header, 1 footer
     std::string headfootFormat[2] = {kDefaultFormat, kDefaultFormat}; // UTF-8
     bool subFolder = true;  // include subfolders in a folder run
+    bool extended = false;  // extended reading (newer file structures)
+    TextEncoding encoding = TextEncoding::Cp932;
 };

@@ -126,6 +126,23 @@ char32_t cp932SingleByte(uint8_t b)
 
 bool hasCp932Form(char32_t c) { return c == 0 || (c < 0x10000 && tables().encode[c] != 0); }
 
+uint16_t cp932CodeOf(char32_t c)
+{
+    if (c < 0x10000 && tables().encode[c] != 0)
+        return tables().encode[c];
+    // JIS X 0208 as Unicode's own mapping has it, where the converter decodes
+    // the same codes to other characters.
+    switch (c) {
+    case 0x00A2: return 0x8191; // cent sign
+    case 0x00A3: return 0x8192; // pound sign
+    case 0x00AC: return 0x81CA; // not sign
+    case 0x2212: return 0x817C; // minus sign
+    case 0x301C: return 0x8160; // wave dash
+    case 0x2016: return 0x8161; // double vertical line
+    default: return 0;
+    }
+}
+
 std::string toCp932(std::u16string_view text)
 {
     std::string out;

@@ -17,6 +17,22 @@ char32_t cp932SingleByte(uint8_t b);
 // True when c has a code page 932 form of its own (NUL included).
 bool hasCp932Form(char32_t c);
 
+// The one code page 932 character that stands for c: its own code, else, for
+// the JIS forms that the converter's inverse misses (U+00A2, U+00A3, U+00AC,
+// U+2212, U+301C, U+2016), the code page 932 character Japanese text means by
+// them (0x8191, 0x8192, 0x81CA, 0x817C, 0x8160, 0x8161). Single bytes come as
+// themselves; 0 when there is none (and for NUL).
+uint16_t cp932CodeOf(char32_t c);
+
+// The code page 932 text that shows c, for text that must say what a
+// character means: cp932CodeOf(c), else the text of c's compatibility form
+// when every character of that form has a code. The compatibility form is the
+// plain character of a vertical, wide, narrow, small or font variant (a
+// vertical ellipsis is the ellipsis), else c's NFKC form (U+FB01 "fi" ligature
+// gives "fi", U+33A0 gives "cm2"). NUL gives one zero byte; empty when c has
+// no such text.
+std::string cp932TextOf(char32_t c);
+
 // UTF-16 <-> code page 932. A character without a CP932 form becomes "?".
 // Bytes that do not decode (a lone lead byte, an unassigned code) become "?".
 std::string toCp932(std::u16string_view text);

@@ -35,7 +35,7 @@ TEST(BatchTest, FilesOfAFolderBeforeItsSubfoldersEachInNameOrder)
     h.work.write("sub1/deeper/f.pdf", kPdf);
     ASSERT_TRUE(runConversion(h.app, h.work.path()));
     const std::string& w = h.work.path();
-    EXPECT_EQ(h.app.targetFiles, (std::vector<std::string>{w + "/a.PDF", w + "/c.pdf", w + "/sub1/d.Pdf",
+    EXPECT_EQ(h.app.run.targetFiles, (std::vector<std::string>{w + "/a.PDF", w + "/c.pdf", w + "/sub1/d.Pdf",
                                                            w + "/sub1/deeper/f.pdf", w + "/sub2/e.pdf"}));
     EXPECT_EQ(h.notice.folders, (std::vector<std::string>{w + "/", w + "/sub1/", w + "/sub1/deeper/", w + "/sub2/"}));
     EXPECT_EQ(h.notice.count, "5");
@@ -43,7 +43,7 @@ TEST(BatchTest, FilesOfAFolderBeforeItsSubfoldersEachInNameOrder)
 
     h.app.settings.subFolder = false;
     ASSERT_TRUE(runConversion(h.app, h.work.path() + "/"));
-    EXPECT_EQ(h.app.targetFiles, (std::vector<std::string>{w + "/a.PDF", w + "/c.pdf"}))
+    EXPECT_EQ(h.app.run.targetFiles, (std::vector<std::string>{w + "/a.PDF", w + "/c.pdf"}))
         << "a trailing separator names the same folder";
 }
 
@@ -63,8 +63,8 @@ TEST(BatchTest, LogLinesAndSummary)
     EXPECT_EQ(h.boxes.shown.back().icon, MessageBoxes::Icon::Information);
     EXPECT_FALSE(h.progress.visible);
     EXPECT_EQ(h.progress.parentPercents.back(), 100);
-    EXPECT_EQ(h.app.filesConverted, 1);
-    EXPECT_EQ(h.app.filesFailed, 1);
+    EXPECT_EQ(h.app.run.filesConverted, 1);
+    EXPECT_EQ(h.app.run.filesFailed, 1);
 }
 
 TEST(BatchTest, ElapsedTimeText)
@@ -96,7 +96,7 @@ TEST(BatchTest, SingleFilesAndBadPaths)
     EXPECT_EQ(h.log.text(), file + "...done(0.000秒)\r\n");
 
     EXPECT_TRUE(runConversion(h.app, h.work.file("old.pdf")));
-    EXPECT_EQ(h.app.targetFiles, std::vector<std::string>{h.work.file("old.pdf/inner.pdf")})
+    EXPECT_EQ(h.app.run.targetFiles, std::vector<std::string>{h.work.file("old.pdf/inner.pdf")})
         << "a folder named like a PDF is searched";
 }
 
@@ -129,7 +129,7 @@ TEST(BatchTest, CancelDuringTheThirdOfFiveFiles)
     EXPECT_NE(log.find("/c.pdf...中断\r\n"), std::string::npos);
     EXPECT_EQ(h.boxTexts(), std::vector<std::string>{"中断ボタンが押されました"});
     EXPECT_FALSE(h.progress.visible);
-    EXPECT_TRUE(h.app.runCancelled);
+    EXPECT_TRUE(h.app.run.runCancelled);
 }
 
 TEST(BatchTest, CancelAfterTheLastFileShowsNoBoxAtAll)
@@ -162,7 +162,7 @@ TEST(BatchTest, CancelDuringTheSearchKeepsThePreviousLog)
     EXPECT_EQ(h.boxTexts(), std::vector<std::string>{"中断されました"});
     EXPECT_EQ(h.boxes.shown[0].icon, MessageBoxes::Icon::Exclamation);
     EXPECT_EQ(h.log.text(), "previous");
-    EXPECT_EQ(h.app.targetCount, 10);
+    EXPECT_EQ(h.app.run.targetCount, 10);
 }
 
 TEST(BatchTest, PlusMarksCarryOverFromSearchToSearch)
@@ -192,7 +192,7 @@ TEST(BatchTest, TheSubfolderSettingIsReadAnewInEveryFolder)
     };
     runConversion(h.app, h.work.path());
     // The top folder had already decided to search its subfolders; a/ decides anew.
-    EXPECT_EQ(h.app.targetFiles, (std::vector<std::string>{h.work.file("a/x.pdf"), h.work.file("b/y.pdf")}));
+    EXPECT_EQ(h.app.run.targetFiles, (std::vector<std::string>{h.work.file("a/x.pdf"), h.work.file("b/y.pdf")}));
 }
 
 TEST(BatchTest, LinkLoopsAreSearchedOnceAndUnreadableFoldersEndTheSearch)
@@ -202,7 +202,7 @@ TEST(BatchTest, LinkLoopsAreSearchedOnceAndUnreadableFoldersEndTheSearch)
     ASSERT_EQ(symlink("..", h.work.file("a/up").c_str()), 0);
     ASSERT_EQ(symlink(h.work.file("a").c_str(), h.work.file("link-to-a").c_str()), 0);
     EXPECT_TRUE(runConversion(h.app, h.work.path()));
-    EXPECT_EQ(h.app.targetFiles, std::vector<std::string>{h.work.file("a/x.pdf")});
+    EXPECT_EQ(h.app.run.targetFiles, std::vector<std::string>{h.work.file("a/x.pdf")});
 
     if (geteuid() != 0) {
         AppHarness u;
@@ -211,7 +211,7 @@ TEST(BatchTest, LinkLoopsAreSearchedOnceAndUnreadableFoldersEndTheSearch)
         u.work.write("first.pdf", kPdf);
         chmod(u.work.file("a/locked").c_str(), 0);
         runConversion(u.app, u.work.path());
-        EXPECT_EQ(u.app.targetFiles, std::vector<std::string>{u.work.file("first.pdf")});
+        EXPECT_EQ(u.app.run.targetFiles, std::vector<std::string>{u.work.file("first.pdf")});
         chmod(u.work.file("a/locked").c_str(), 0755);
     }
 }

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
+#include "app/uiMainModule.h"
 #include "platform/system.h"
 #include "tests/support/pdfWriter.h"
 #include "tests/support/tempDir.h"
@@ -63,6 +66,55 @@ protected:
     }
 
     Outcome run(const std::vector<std::string>& args) { return finish(start(args)); }
+
+    // The tool on a terminal of its own (stdin, stdout and stderr), answering
+    // "n" to every question; whileRunning is called once the tool has begun.
+    // Returns the lines the terminal shows at the end, and the raw bytes.
+    std::vector<std::string> onTerminal(const std::vector<std::string>& args, std::string& raw,
+                                        const std::function<void(pid_t)>& whileRunning = {})
+    {
+        int master = -1;
+        winsize size{24, 200, 0, 0};
+        pid_t pid = forkpty(&master, nullptr, nullptr, &size);
+        if (pid == 0) {
+            std::vector<char*> argv{tool.data()};
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(tool.c_str(), argv.data());
+            _exit(127);
+        }
+        if (whileRunning)
+            whileRunning(pid);
+        char buf[4096];
+        for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) {
+            raw.append(buf, static_cast<size_t>(n));
+            if (raw.size() >= 6 && raw.compare(raw.size() - 6, 6, "[y/N] ") == 0)
+                (void)!write(master, "n\n", 2);
+        }
+        close(master);
+        waitpid(pid, nullptr, 0);
+        // What the screen shows: a carriage return goes back to the line's
+        // start, where "ESC [ K" erases the line and text writes over it.
+        std::vector<std::string> lines{""};
+        size_t column = 0;
+        for (size_t i = 0; i < raw.size(); ++i) {
+            if (raw.compare(i, 3, "\033[K") == 0) {
+                lines.back().resize(column);
+                i += 2;
+            } else if (raw[i] == '\r') {
+                column = 0;
+            } else if (raw[i] == '\n') {
+                lines.emplace_back();
+                column = 0;
+            } else {
+                lines.back().resize(column);
+                lines.back() += raw[i];
+                ++column;
+            }
+        }
+        return lines;
+    }
 };
 
 const std::string kPdf = simplePdf({showText("Hello")});
@@ -99,7 +151,7 @@ TEST_F(CliTest, ExitStatuses)
     EXPECT_EQ(run({notPdf}).status, 2);
     EXPECT_EQ(run({}).status, 2);
     EXPECT_EQ(run({"--bogus", good}).status, 2);
-    EXPECT_EQ(run({"--version"}).out, "scrivlet-cli 0.13\n");
+    EXPECT_EQ(run({"--version"}).out, std::string("scrivlet-cli ") + kVersion + "\n");
 
     std::filesystem::remove(programDir.file("AdobeCID.dat"));
     Outcome noTable = run({good});
@@ -180,4 +232,42 @@ TEST_F(CliTest, CtrlCStopsAfterTheCurrentPage)
     EXPECT_NE(r.err.find("中断ボタンが押されました"), std::string::npos);
     std::string text = readFile(work.file("big.txt"));
     EXPECT_EQ(text.substr(text.size() - 6), "page\r\n") << "the last page was finished";
+}
+
+TEST_F(CliTest, OnATerminalLogLinesAndQuestionsNeverShareALineWithTheBar)
+{
+    for (std::string jobs : {"1", "2"}) {
+        std::string folder = work.file("docs" + jobs);
+        for (const char* name : {"a", "b", "c", "d"})
+            work.write("docs" + jobs + "/" + name + ".pdf", kPdf);
+        work.write("docs" + jobs + "/c.txt", "mine");
+        std::string raw;
+        std::vector<std::string> screen = onTerminal({"--jobs", jobs, folder}, raw);
+        EXPECT_NE(raw.find(" files"), std::string::npos) << "the bar was drawn";
+        const std::string expected[] = {
+            folder + "/a.pdf...done(", folder + "/b.pdf...done(", folder + "/c.pdf",
+            "以下のファイルは既に存在します。上書きしますか？", folder + "/c.txt", "[y/N] n",
+            folder + "/c.pdf...出力ファイルが開けません", // whole again after the question
+            folder + "/d.pdf...done(", "処理が終了しました", "",
+        };
+        ASSERT_EQ(screen.size(), std::size(expected)) << raw;
+        for (size_t i = 0; i < screen.size(); ++i)
+            EXPECT_EQ(screen[i].substr(0, expected[i].size()), expected[i]) << "jobs " << jobs << ", line " << i;
+    }
+}
+
+TEST_F(CliTest, OnATerminalCtrlCIsNamedAfterEveryStoppedFile)
+{
+    std::vector<std::string> pages(3000, std::string(20000, ' ') + "\n" + showText("page"));
+    std::string a = work.write("big/a.pdf", simplePdf(pages)), b = work.write("big/b.pdf", simplePdf(pages));
+    std::string raw;
+    std::vector<std::string> screen = onTerminal({"--jobs", "2", work.file("big")}, raw, [&](pid_t pid) {
+        for (int i = 0; i < 2000 && !(std::filesystem::exists(work.file("big/a.txt"))
+                                       && std::filesystem::exists(work.file("big/b.txt")));
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        kill(pid, SIGINT);
+    });
+    const std::vector<std::string> expected{a + "...中断", b + "...中断", "Ctrl-Cで中断しました", ""};
+    EXPECT_EQ(screen, expected) << raw;
 }

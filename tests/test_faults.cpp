@@ -51,7 +51,7 @@ TEST(FaultTest, AFolderThatCannotBeOpenedEndsTheSearchThere)
             std::filesystem::remove_all(h.work.file("b")); // gone before the search reaches it
     };
     EXPECT_TRUE(runConversion(h.app, h.work.path()));
-    EXPECT_EQ(h.app.targetFiles, (std::vector<std::string>{h.work.file("top.pdf"), h.work.file("a/x.pdf")}))
+    EXPECT_EQ(h.app.run.targetFiles, (std::vector<std::string>{h.work.file("top.pdf"), h.work.file("a/x.pdf")}))
         << "what was collected before is converted; c/ is not searched";
 }
 

@@ -58,8 +58,8 @@ RunRecord runWith(int jobs)
     for (auto& e : std::filesystem::recursive_directory_iterator(h.work.path()))
         if (e.path().extension() == ".txt")
             r.texts[e.path().filename().string()] = readFile(e.path().string());
-    r.converted = h.app.filesConverted;
-    r.failed = h.app.filesFailed;
+    r.converted = h.app.run.filesConverted;
+    r.failed = h.app.run.filesFailed;
     return r;
 }
 
@@ -96,7 +96,7 @@ TEST(ParallelRunTest, CancelStopsStartingFilesAndReportsOnce)
             h.progress.setCancelButtonPushed(true);
     };
     EXPECT_TRUE(runConversion(h.app, h.work.path()));
-    EXPECT_TRUE(h.app.runCancelled);
+    EXPECT_TRUE(h.app.run.runCancelled);
     int lines = static_cast<int>(std::count(h.log.text().begin(), h.log.text().end(), '\n'));
     EXPECT_LT(lines, 40);
     EXPECT_NE(h.log.text().find("...中断\r\n"), std::string::npos);

@@ -6,10 +6,10 @@
 
 #include "app/myEtcModule.h"
 #include "platform/cp932.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 #include "tests/support/tempDir.h"
-#include "ui/uiEtcModule.h"
 
 using namespace platform;
 
@@ -30,6 +30,19 @@ TEST(Cp932Test, CharactersWithoutAFormBecomeQuestionMarks)
     EXPECT_TRUE(hasCp932Form(0x3042));
     EXPECT_EQ(cp932ToUtf8("\x82"), "?") << "a lone lead byte";
     EXPECT_EQ(cp932ToUtf8("\x80\xa0\xfd"), "???");
+}
+
+TEST(Cp932Test, TextOfACharacterTakesItsJisOrCompatibilityForm)
+{
+    const std::pair<char32_t, std::string> cases[] = {
+        {U'A', "A"},         {U'ｱ', "\xb1"},      {U'あ', "\x82\xa0"},  {0, std::string(1, '\0')}, // own forms
+        {U'¢', "\x81\x91"}, {U'〜', "\x81\x60"}, {U'−', "\x81\x7c"},                              // JIS forms
+        {U'ﬃ', "ffi"},       {U'㎢', "km2"},       {U'⑴', "(1)"},        {U'\uFE19', "\x81\x63"},    // ﬃ ㎢ ⑴ vertical …
+        {U'\u207B', "\x81\x7c"},                                                                     // superscript −
+        {U'é', ""},          {U'\uFDFA', ""},     {U'😀', ""},           {0xD800, ""},                // none
+    };
+    for (const auto& [c, text] : cases)
+        EXPECT_EQ(cp932TextOf(c), text) << static_cast<unsigned>(c);
 }
 
 TEST(Cp932Test, SingleBytesOnTheirOwn)

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "engine/frontEnd.h"
+#include "app/noticeView.h"
 
 class QLabel;
 

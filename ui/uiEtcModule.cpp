@@ -1,27 +1,22 @@
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+
 #include "ui/uiEtcModule.h"
 
-#include "platform/system.h"
-
-std::string getFileName(const std::string& path)
+std::string browseForFolder(const std::string& startFolder)
 {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string getFolderName(const std::string& path)
-{
-    // A path without "/" has no folder; the callers always pass full paths.
-    size_t n = getFileName(path).size();
-    if (n + 1 > path.size())
+    QFileDialog dialog(QApplication::activeWindow());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    const QString start = QString::fromStdString(startFolder);
+    // Selecting the folder by its full path opens the browser in the folder
+    // above it with the folder itself selected; a folder that does not exist
+    // leaves the browser where it opens by default.
+    if (!start.isEmpty() && QFileInfo(start).isDir())
+        dialog.selectFile(start);
+    if (dialog.exec() != QDialog::Accepted)
         return {};
-    return path.substr(0, path.size() - n - 1);
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? std::string() : chosen.first().toStdString();
 }
-
-std::string getBaseName(const std::string& path)
-{
-    std::string name = getFileName(path);
-    size_t dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-bool isFolder(const std::string& path) { return platform::isDirectory(path); }

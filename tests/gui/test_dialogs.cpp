@@ -114,7 +114,7 @@ TEST_F(GuiDialogs, AboutBoxShowsTheVersionAndHandsLinksToTheDesktop)
     openAbout([&](frmAbout* about) {
         first = about;
         EXPECT_EQ(about->windowTitle(), QStringLiteral("Scrivletのﾊﾞｰｼﾞｮﾝ情報"));
-        EXPECT_EQ(child<QLabel>(*about, "lblVersion")->text(), QStringLiteral("Ver 0.13"));
+        EXPECT_EQ(child<QLabel>(*about, "lblVersion")->text(), QStringLiteral("Ver ") + QString::fromLatin1(kVersion));
         QTest::mouseClick(child<QLabel>(*about, "Label3"), Qt::LeftButton);
         QTest::mouseClick(child<QLabel>(*about, "Label5"), Qt::LeftButton);
         QTest::keyClick(about, Qt::Key_Escape);
@@ -126,7 +126,7 @@ TEST_F(GuiDialogs, AboutBoxShowsTheVersionAndHandsLinksToTheDesktop)
     EXPECT_TRUE(first.isNull()) << "the box is unloaded when closed";
 
     openAbout([&](frmAbout* about) {
-        EXPECT_EQ(child<QLabel>(*about, "lblVersion")->text(), QStringLiteral("Ver 0.13"));
+        EXPECT_EQ(child<QLabel>(*about, "lblVersion")->text(), QStringLiteral("Ver ") + QString::fromLatin1(kVersion));
         QTest::keyClick(about, Qt::Key_Return);
     });
 

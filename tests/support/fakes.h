@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/noticeView.h"
 #include "app/progressModel.h"
 #include "engine/frontEnd.h"
 

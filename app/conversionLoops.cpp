@@ -1,8 +1,9 @@
-#include "app/parallelRun.h"
+#include "app/conversionLoops.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -11,15 +12,46 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/myEtcModule.h"
-#include "app/uiMainModule.h"
+#include "engine/p2tEngine.h"
 #include "engine/p2tMainModule.h"
 #include "engine/p2tOutputModule.h"
-#include "ui/uiEtcModule.h"
 
-std::string outputFileNameFor(const std::string& pdfPath)
+std::string doneMessage(uint32_t elapsedMs)
 {
-    return getFolderName(pdfPath) + "/" + getBaseName(pdfPath) + ".txt";
+    char ms[8];
+    std::snprintf(ms, sizeof ms, "%03u", elapsedMs % 1000);
+    return "...done(" + std::to_string(elapsedMs / 1000) + "." + ms + "秒)\r\n";
+}
+
+void convertTargets(p2tEngine& eng, BatchRun& run, int jobs)
+{
+    if (jobs > 1 && run.targetCount > 1)
+        convertTargetsInParallel(eng, run, jobs);
+    else
+        convertTargetsOneByOne(eng, run);
+}
+
+void convertTargetsOneByOne(p2tEngine& eng, BatchRun& run)
+{
+    const int32_t count = run.targetCount; // taken once, before the first file
+    for (int32_t i = 1; i <= count; ++i) {
+        const std::string file = run.targetFiles[static_cast<size_t>(i - 1)];
+        p2tOutputMessage(eng, file);
+        bool ok = p2tMain(eng, file);
+        if (ok) {
+            ++run.filesConverted;
+            p2tOutputMessage(eng, doneMessage(eng.now() - eng.startTick));
+        } else {
+            ++run.filesFailed;
+            if (eng.progress.cancelButtonPushed()) {
+                run.runCancelled = true;
+                eng.boxes.showOk("中断ボタンが押されました", MessageBoxes::Icon::Information);
+                break;
+            }
+        }
+        eng.progress.setParentValue(i);
+        eng.pump.letMessagesThrough();
+    }
 }
 
 namespace {
@@ -74,9 +106,9 @@ private:
 
 } // namespace
 
-void convertTargetsInParallel(Application& app, int jobs)
+void convertTargetsInParallel(p2tEngine& lead, BatchRun& run, int jobs)
 {
-    const int count = app.targetCount;
+    const int count = run.targetCount;
     std::vector<Result> results(static_cast<size_t>(count));
     std::deque<Task> queue;
     std::mutex mutex;
@@ -87,7 +119,7 @@ void convertTargetsInParallel(Application& app, int jobs)
 
     auto work = [&] {
         Worker windows(cancel);
-        p2tEngine eng(app.settings, app.cidTable, windows, windows, windows, windows);
+        p2tEngine eng(lead.settings, lead.cidTable, windows, windows, windows, windows);
         for (;;) {
             Task task;
             {
@@ -101,7 +133,7 @@ void convertTargetsInParallel(Application& app, int jobs)
             windows.log.clear();
             windows.overwrite = task.overwrite;
             Result r;
-            r.ok = p2tMain(eng, app.targetFiles[static_cast<size_t>(task.index)]);
+            r.ok = p2tMain(eng, run.targetFiles[static_cast<size_t>(task.index)]);
             r.elapsed = eng.now() - eng.startTick;
             r.cancelled = !r.ok && cancel.load();
             r.log = windows.log;
@@ -123,12 +155,12 @@ void convertTargetsInParallel(Application& app, int jobs)
     std::vector<char> nameLogged(static_cast<size_t>(count)); // logged before its question
     int dispatched = 0, emitted = 0;
     const int ahead = 4 * jobs; // how far the files started may run ahead of the log
-    bool cancelShown = false, waiting = false;
+    bool cancelLogged = false, waiting = false;
     // After cancel no file is started, except that when every file started
     // has been logged without any noticing it, the next one is, as one at a
     // time would: it stops after its first page and the run ends there.
     auto mayStart = [&] {
-        return dispatched < count && running < jobs && dispatched - emitted < ahead && !cancelShown
+        return dispatched < count && running < jobs && dispatched - emitted < ahead && !cancelLogged
             && (!cancel || dispatched == emitted);
     };
     auto nextFinished = [&] { return emitted < dispatched && results[static_cast<size_t>(emitted)].finished; };
@@ -142,23 +174,23 @@ void convertTargetsInParallel(Application& app, int jobs)
         waiting = false;
         while (mayStart()) {
             const int i = dispatched;
+            const p2tTextFile textFile = p2tTextFileFor(lead.settings, run.targetFiles[static_cast<size_t>(i)]);
             std::string& out = outputs[static_cast<size_t>(i)];
-            out = outputFileNameFor(app.targetFiles[static_cast<size_t>(i)]);
+            out = textFile.path;
             if (writing[out] > 0) {
                 waiting = true;
                 break;
             }
             Task task{i, std::nullopt};
-            if (app.settings.OWConfirm && fileExists(out)) {
+            if (textFile.asksFirst()) {
                 if (emitted < i) {
                     waiting = true;
                     break;
                 }
                 lock.unlock();
-                p2tOutputMessage(app.engine, app.targetFiles[static_cast<size_t>(i)]);
+                p2tOutputMessage(lead, run.targetFiles[static_cast<size_t>(i)]);
                 nameLogged[static_cast<size_t>(i)] = 1;
-                task.overwrite = app.boxes.askYesNo("以下のファイルは既に存在します。上書きしますか？\r" + out,
-                                                    MessageBoxes::Icon::Information);
+                task.overwrite = textFile.askOverwrite(lead.boxes);
                 lock.lock();
             }
             ++writing[out];
@@ -176,22 +208,21 @@ void convertTargetsInParallel(Application& app, int jobs)
             logged = true;
             lock.unlock();
             if (!nameLogged[static_cast<size_t>(i)])
-                p2tOutputMessage(app.engine, app.targetFiles[static_cast<size_t>(i)]);
-            p2tOutputMessage(app.engine, r.log);
+                p2tOutputMessage(lead, run.targetFiles[static_cast<size_t>(i)]);
+            p2tOutputMessage(lead, r.log);
             if (r.ok) {
-                ++app.filesConverted;
-                p2tOutputMessage(app.engine, doneMessage(r.elapsed));
+                ++run.filesConverted;
+                p2tOutputMessage(lead, doneMessage(r.elapsed));
             } else {
-                ++app.filesFailed;
+                ++run.filesFailed;
             }
-            if (r.cancelled && !cancelShown) {
-                cancelShown = true;
-                app.runCancelled = true;
-                app.boxes.showOk("中断ボタンが押されました", MessageBoxes::Icon::Information);
+            if (r.cancelled && !cancelLogged) {
+                cancelLogged = true;
+                run.runCancelled = true;
             }
-            if (!cancelShown) {
-                app.progress.setParentValue(i + 1);
-                app.pump.letMessagesThrough();
+            if (!cancelLogged) {
+                lead.progress.setParentValue(i + 1);
+                lead.pump.letMessagesThrough();
             }
             lock.lock();
         }
@@ -203,9 +234,9 @@ void convertTargetsInParallel(Application& app, int jobs)
             resultReady.wait_for(lock, std::chrono::milliseconds(50),
                                  [&] { return nextFinished() || (mayStart() && !waiting); });
         lock.unlock();
-        app.pump.letMessagesThrough();
+        lead.pump.letMessagesThrough();
         lock.lock();
-        if (app.progress.cancelButtonPushed())
+        if (lead.progress.cancelButtonPushed())
             cancel = true;
     }
     stop = true;
@@ -213,4 +244,8 @@ void convertTargetsInParallel(Application& app, int jobs)
     workReady.notify_all();
     for (std::thread& t : threads)
         t.join();
+    // After the log of every file started: the others stopped too, and their
+    // lines belong before the run's closing message, as with one at a time.
+    if (cancelLogged)
+        lead.boxes.showOk("中断ボタンが押されました", MessageBoxes::Icon::Information);
 }
