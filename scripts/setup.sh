@@ -2,7 +2,7 @@
 # Installs, as root on Debian 12, the packages the build and the tests need
 # that are not there yet.
 set -euo pipefail
-packages=(g++ make cmake pkg-config zlib1g-dev libgtest-dev qt6-base-dev poppler-data
+packages=(g++ make cmake pkg-config zlib1g-dev libgtest-dev qt6-base-dev poppler-data aglfn fonts-urw-base35
           fonts-ipaexfont-gothic nettle-dev qpdf "$@")
 missing=()
 for p in "${packages[@]}"; do
