@@ -2,7 +2,7 @@
 # Installs, as root on Debian 12, the packages the build and the tests need
 # that are not there yet.
 set -euo pipefail
-packages=(g++ make cmake pkg-config zlib1g-dev libgtest-dev qt6-base-dev poppler-data
+packages=(g++ make cmake pkg-config zlib1g-dev libgtest-dev qt6-base-dev poppler-data aglfn fonts-urw-base35
           fonts-ipaexfont-gothic qt6-translations-l10n nettle-dev qpdf
           # the Debian package: manual pages, icons, packing and its checks
           scdoc librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream

@@ -18,6 +18,7 @@ struct Glyph {
     uint8_t codeLength = 1; // bytes the code took (1 to 4)
     std::u32string text;    // its Unicode text; empty when nothing maps it (never a guess)
     double width = 0;       // advance in glyph space (vertical advance for vertical fonts); times fontMatrixScale() gives text space
+                            // (vertical: the font's w1y as written, negative going down, -1000 by default)
     bool wordSpace = false; // the single-byte code 32, to which word spacing applies
 };
 

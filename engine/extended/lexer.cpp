@@ -6,17 +6,6 @@ namespace pdf {
 
 namespace {
 
-int hexValue(uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool isRegular(uint8_t c) { return !isPdfWhite(c) && !isPdfDelimiter(c); }
 
 // Numbers as writers produce them, and as damaged files do: signs repeated
@@ -219,7 +208,7 @@ void Lexer::readHexString(Token& t)
         uint8_t c = static_cast<uint8_t>(bytes_[pos_++]);
         if (c == '>')
             break;
-        int v = hexValue(c);
+        int v = hexDigitValue(c);
         if (v < 0)
             continue; // white space, and damage, are passed over
         if (high < 0) {
@@ -242,8 +231,8 @@ void Lexer::readName(Token& t)
             break;
         ++pos_;
         if (c == '#' && pos_ + 1 < bytes_.size()) {
-            int h = hexValue(static_cast<uint8_t>(bytes_[pos_]));
-            int l = hexValue(static_cast<uint8_t>(bytes_[pos_ + 1]));
+            int h = hexDigitValue(static_cast<uint8_t>(bytes_[pos_]));
+            int l = hexDigitValue(static_cast<uint8_t>(bytes_[pos_ + 1]));
             if (h >= 0 && l >= 0) {
                 t.text += static_cast<char>(h << 4 | l);
                 pos_ += 2;

@@ -1,0 +1,38 @@
+// Tables made at build time (by makeFontTables) from the Adobe Glyph List and
+// the metrics of the standard 14 fonts. Read through glyphList.h and
+// fontMetrics.h, not directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pdf::tables {
+
+struct NamedText {
+    const char* name;
+    const char32_t* text; // one or more code points
+};
+
+// Sorted by name (byte order).
+extern const NamedText kGlyphList[];
+extern const size_t kGlyphListSize;
+// The names of the ZapfDingbats font (a1, a2, ...), sorted by name.
+extern const NamedText kDingbatNames[];
+extern const size_t kDingbatNamesSize;
+
+struct AfmGlyph {
+    const char* name;
+    int16_t code;   // in the font's built-in encoding; -1: not encoded
+    uint16_t width; // in thousandths of the font size
+};
+
+struct AfmFont {
+    const char* name; // the standard name ("Helvetica-Bold")
+    const AfmGlyph* glyphs; // sorted by name
+    size_t count;
+};
+
+extern const AfmFont kStandardFonts[];
+extern const size_t kStandardFontsSize;
+
+} // namespace pdf::tables

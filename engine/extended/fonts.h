@@ -1,0 +1,50 @@
+// Font dictionaries of a PDF read into fonts the content interpreter uses:
+// simple fonts (Type1, MMType1, TrueType, Type3) and composite ones (Type0
+// over a CIDFont), with their codes' Unicode text and advances.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+#include "engine/extended/font.h"
+#include "engine/extended/objectSource.h"
+#include "engine/extended/predefinedCMaps.h"
+
+namespace pdf {
+
+// CMaps read from a document's streams (ToUnicode, embedded encodings) by
+// object reference: fonts sharing one stream read it once.
+using StreamCMaps = std::unordered_map<uint64_t, std::shared_ptr<const CMap>>;
+
+// What loading a font needs beyond the document: the predefined CMaps,
+// shared by the process, and optionally the document's stream CMaps.
+struct FontContext {
+    PredefinedCMaps& cmaps;
+    StreamCMaps* streamCMaps = nullptr;
+};
+
+// Reads a font dictionary (or a reference to one). Never null: anything that
+// is no font reads as a one-byte font whose codes give no text and no
+// advance. Bounded on any input: sizes and counts from the file are capped,
+// CMaps nest at most kMaxCMapDepth deep.
+std::shared_ptr<const Font> loadFont(ObjectSource& source, const Object& fontDictOrRef, FontContext& context);
+
+// The fonts of one document by object reference, each read once, and the
+// CMap streams they share. Fonts written directly in a resource dictionary
+// (no reference) are read each time.
+class FontCache {
+public:
+    std::shared_ptr<const Font> get(ObjectSource& source, const Object& fontDictOrRef, FontContext& context);
+    size_t size() const { return fonts_.size(); }
+
+    // Fonts (and CMap streams) kept at most; a document with more reads the
+    // others each time.
+    static constexpr size_t kMaxFonts = 4096;
+
+private:
+    std::unordered_map<uint64_t, std::shared_ptr<const Font>> fonts_;
+    StreamCMaps cmaps_;
+};
+
+} // namespace pdf

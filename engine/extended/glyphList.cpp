@@ -1,0 +1,90 @@
+#include "engine/extended/glyphList.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/extended/fontTables.h"
+#include "engine/extended/lexer.h"
+
+namespace pdf {
+
+namespace {
+
+const char32_t* findName(const tables::NamedText* list, size_t size, std::string_view name)
+{
+    const tables::NamedText* end = list + size;
+    const tables::NamedText* it = std::lower_bound(
+        list, end, name, [](const tables::NamedText& e, std::string_view n) { return std::string_view(e.name) < n; });
+    return it != end && it->name == name ? it->text : nullptr;
+}
+
+// `digits` hex digits at the start of `s` as a number; -1 if any is not one.
+long hexValue(std::string_view s, size_t digits)
+{
+    long v = 0;
+    for (size_t i = 0; i < digits; ++i) {
+        int d = hexDigitValue(static_cast<uint8_t>(s[i]));
+        if (d < 0)
+            return -1;
+        v = v * 16 + d;
+    }
+    return v;
+}
+
+bool isScalar(long c) { return c >= 0 && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+
+// One component of a name (no underscores, no suffix).
+bool componentText(std::string_view name, bool dingbats, std::u32string& out)
+{
+    if (dingbats)
+        if (const char32_t* t = findName(tables::kDingbatNames, tables::kDingbatNamesSize, name)) {
+            out += t;
+            return true;
+        }
+    if (const char32_t* t = findName(tables::kGlyphList, tables::kGlyphListSize, name)) {
+        out += t;
+        return true;
+    }
+    // "uni" and groups of four hex digits.
+    if (name.size() >= 7 && name.substr(0, 3) == "uni" && (name.size() - 3) % 4 == 0) {
+        std::u32string text;
+        for (size_t i = 3; i < name.size(); i += 4) {
+            long c = hexValue(name.substr(i), 4);
+            if (!isScalar(c))
+                return false;
+            text += static_cast<char32_t>(c);
+        }
+        out += text;
+        return true;
+    }
+    // "u" and four to six hex digits.
+    if (name.size() >= 5 && name.size() <= 7 && name[0] == 'u') {
+        long c = hexValue(name.substr(1), name.size() - 1);
+        if (!isScalar(c))
+            return false;
+        out += static_cast<char32_t>(c);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::u32string glyphNameText(std::string_view name, bool dingbats)
+{
+    if (size_t dot = name.find('.'); dot != std::string_view::npos)
+        name = name.substr(0, dot);
+    std::u32string out;
+    if (name.empty() || name.size() > 256)
+        return out;
+    while (!name.empty()) {
+        size_t bar = name.find('_');
+        componentText(name.substr(0, bar), dingbats, out);
+        if (bar == std::string_view::npos)
+            break;
+        name.remove_prefix(bar + 1);
+    }
+    return out;
+}
+
+} // namespace pdf
