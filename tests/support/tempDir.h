@@ -38,3 +38,14 @@ inline std::string readFile(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+// prefix, the number, suffix: "f" 7 ".pdf" gives "f7.pdf". Appended piece by
+// piece: a literal put in front of a temporary string makes GCC 12 at -O3
+// warn (-Wrestrict) about a copy that cannot overlap.
+inline std::string numberedName(const char* prefix, int number, const char* suffix)
+{
+    std::string name = prefix;
+    name += std::to_string(number);
+    name += suffix;
+    return name;
+}
