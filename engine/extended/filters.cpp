@@ -153,16 +153,6 @@ void lzw(std::string_view in, std::string& out, size_t limit, bool earlyChange)
     }
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 void asciiHex(std::string_view in, std::string& out, size_t limit)
 {
@@ -171,7 +161,7 @@ void asciiHex(std::string_view in, std::string& out, size_t limit)
         char c = in[i];
         if (c == '>')
             break;
-        int v = hexDigit(c);
+        int v = hexDigitValue(static_cast<uint8_t>(c));
         if (v < 0)
             continue; // white space, and damage, are skipped
         if (high < 0) {

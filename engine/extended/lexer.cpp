@@ -4,9 +4,7 @@
 
 namespace pdf {
 
-namespace {
-
-int hexValue(uint8_t c)
+int hexDigitValue(uint8_t c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -16,6 +14,8 @@ int hexValue(uint8_t c)
         return c - 'A' + 10;
     return -1;
 }
+
+namespace {
 
 bool isRegular(uint8_t c) { return !isPdfWhite(c) && !isPdfDelimiter(c); }
 
@@ -219,7 +219,7 @@ void Lexer::readHexString(Token& t)
         uint8_t c = static_cast<uint8_t>(bytes_[pos_++]);
         if (c == '>')
             break;
-        int v = hexValue(c);
+        int v = hexDigitValue(c);
         if (v < 0)
             continue; // white space, and damage, are passed over
         if (high < 0) {
@@ -242,8 +242,8 @@ void Lexer::readName(Token& t)
             break;
         ++pos_;
         if (c == '#' && pos_ + 1 < bytes_.size()) {
-            int h = hexValue(static_cast<uint8_t>(bytes_[pos_]));
-            int l = hexValue(static_cast<uint8_t>(bytes_[pos_ + 1]));
+            int h = hexDigitValue(static_cast<uint8_t>(bytes_[pos_]));
+            int l = hexDigitValue(static_cast<uint8_t>(bytes_[pos_ + 1]));
             if (h >= 0 && l >= 0) {
                 t.text += static_cast<char>(h << 4 | l);
                 pos_ += 2;

@@ -44,6 +44,9 @@ inline bool isPdfDelimiter(uint8_t c)
            || c == '%';
 }
 
+// The value of a hexadecimal digit; -1 for any other byte.
+int hexDigitValue(uint8_t c);
+
 class Lexer {
 public:
     explicit Lexer(std::string_view bytes, size_t pos = 0) : bytes_(bytes), pos_(pos) {}
