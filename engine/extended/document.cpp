@@ -92,9 +92,12 @@ Object Document::object(Ref ref)
         return {}; // the object needs itself: a loop
     Object value = load(ref.num);
     loading_.erase(ref.num);
-    if (cache_.size() >= kCachedObjects)
-        cache_.clear();
-    cache_.emplace(ref.num, value);
+    // Streams are not kept: each is read once (its data is not held anyway).
+    if (!value.isStream()) {
+        if (cache_.size() >= kCachedObjects)
+            cache_.clear();
+        cache_.emplace(ref.num, value);
+    }
     return value;
 }
 
