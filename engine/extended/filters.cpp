@@ -42,6 +42,7 @@ bool isImageFilter(std::string_view name)
 struct FilterContext::Zlib {
     z_stream zs{};
     int windowBits = 0; // 0: not set up
+    std::string buffer;  // inflated bytes, reused from stream to stream
     ~Zlib()
     {
         if (windowBits != 0)
@@ -62,7 +63,6 @@ void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, 
     if (z.windowBits == 0) {
         if (inflateInit2(&z.zs, bits) != Z_OK)
             return;
-        z.windowBits = bits;
     } else if (inflateReset2(&z.zs, bits) != Z_OK) {
         return;
     }
@@ -71,20 +71,27 @@ void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, 
     // Files are at most 2 GB long: the data fits one call's count.
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
     zs.avail_in = static_cast<uInt>(std::min<size_t>(in.size(), UINT32_MAX));
+    // Into the reused buffer, then copied out: content streams are small,
+    // and a fresh buffer for each would be cleared and freed each time.
+    std::string& buffer = z.buffer;
+    if (buffer.empty())
+        buffer.resize(64 * 1024);
     size_t produced = 0;
-    out.resize(std::min(limit, std::max<size_t>(4096, in.size() * 4)));
     while (produced < limit) {
-        if (produced == out.size())
-            out.resize(std::min(limit, out.size() * 2));
-        zs.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-        zs.avail_out = static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT32_MAX));
+        if (produced == buffer.size())
+            buffer.resize(std::min(limit, buffer.size() * 2));
+        zs.next_out = reinterpret_cast<Bytef*>(buffer.data() + produced);
+        zs.avail_out = static_cast<uInt>(std::min<size_t>(std::min(buffer.size(), limit) - produced, UINT32_MAX));
         const uInt before = zs.avail_out;
         int rc = inflate(&zs, Z_NO_FLUSH);
         produced += before - zs.avail_out;
         if (rc != Z_OK || (before == zs.avail_out && zs.avail_in == 0))
             break; // the end, damage, or data cut short
     }
-    out.resize(produced);
+    out.assign(buffer, 0, produced);
+    // A bomb's buffer is not kept for the rest of the document.
+    if (buffer.size() > (size_t{16} << 20))
+        std::string().swap(buffer);
 }
 
 void flate(std::string_view in, std::string& out, size_t limit, FilterContext::Zlib& z)
