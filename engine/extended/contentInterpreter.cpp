@@ -97,6 +97,7 @@ public:
     }
 
     void runPage(const Object& contents, const Object& resources);
+    int64_t contentBytes() const { return contentBytes_; }
 
 private:
     void run(std::string_view content, const Object& resources, int formDepth);
@@ -668,10 +669,12 @@ void Interpreter::skipInlineImage(Lexer& lexer)
 
 } // namespace
 
-void interpretPage(ObjectSource& objects, FontSource& fonts, const Object& contents, const Object& resources,
-                   TextLayout& layout, const ContentLimits& limits)
+int64_t interpretPage(ObjectSource& objects, FontSource& fonts, const Object& contents, const Object& resources,
+                      TextLayout& layout, const ContentLimits& limits)
 {
-    Interpreter(objects, fonts, layout, limits).runPage(contents, resources);
+    Interpreter interpreter(objects, fonts, layout, limits);
+    interpreter.runPage(contents, resources);
+    return interpreter.contentBytes();
 }
 
 std::u32string decodeTextString(std::string_view bytes)

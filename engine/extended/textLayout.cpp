@@ -64,6 +64,41 @@ double duplicateTolerance(const PlacedText& g)
     return std::min(t, kDuplicateCell);
 }
 
+// The combining form of an accent drawn as a glyph of its own; 0 for
+// anything else.
+char32_t combiningMark(char32_t c)
+{
+    switch (c) {
+    case 0x60: case 0x2CB: return 0x300;
+    case 0xB4: case 0x2CA: return 0x301;
+    case 0x5E: case 0x2C6: return 0x302;
+    case 0x7E: case 0x2DC: return 0x303;
+    case 0xAF: case 0x2C9: return 0x304;
+    case 0x2D8: return 0x306;
+    case 0x2D9: return 0x307;
+    case 0xA8: return 0x308;
+    case 0x2DA: return 0x30A;
+    case 0x2DD: return 0x30B;
+    case 0x2C7: return 0x30C;
+    case 0xB8: return 0x327;
+    case 0x2DB: return 0x328;
+    default: return c >= 0x300 && c <= 0x36F ? c : 0;
+    }
+}
+
+// Whether an accent stands over a letter: its middle within the letter's
+// advance, and not more than an em above or below it.
+bool over(const PlacedText& accent, Point letterStart, Point letterEnd, Point direction, double size)
+{
+    double mx = (accent.start.x + accent.end.x) / 2 - letterStart.x;
+    double my = (accent.start.y + accent.end.y) / 2 - letterStart.y;
+    double along = mx * direction.x + my * direction.y;
+    double across = std::fabs(mx * direction.y - my * direction.x);
+    double length = (letterEnd.x - letterStart.x) * direction.x + (letterEnd.y - letterStart.y) * direction.y;
+    double slack = 0.1 * size;
+    return along >= -slack && along <= length + slack && across <= size;
+}
+
 } // namespace
 
 void appendUtf8(std::string& out, char32_t c)
@@ -90,6 +125,44 @@ void appendUtf8(std::string& out, char32_t c)
 TextLayout::TextLayout(bool lineBreaks) : lineBreaks_(lineBreaks), recent_(kRecentGlyphs), bucketHead_(kBuckets, -1) {}
 
 void TextLayout::add(const PlacedText& g)
+{
+    char32_t mark = g.text.size() == 1 ? combiningMark(g.text[0]) : 0;
+    if (mark && std::isfinite(g.size) && finite(g.start) && finite(g.end)) {
+        if (hasPrevious_ && pending_ == Gap::None && !out_.empty()
+            && over(g, previousStart_, previousEnd_, previousDirection_, g.size)) {
+            appendUtf8(out_, mark); // drawn after its letter
+            return;
+        }
+        flushAccent();
+        accentHeld_ = true;
+        accent_ = g;
+        accentText_.assign(g.text);
+        accent_.text = accentText_;
+        accentMark_ = mark;
+        return;
+    }
+    if (accentHeld_) {
+        if (!g.text.empty() && finite(g.start) && finite(g.end) && over(accent_, g.start, g.end, g.direction, g.size)) {
+            accentHeld_ = false;
+            place(g);
+            if (pending_ == Gap::None)
+                appendUtf8(out_, accentMark_);
+            return;
+        }
+        flushAccent();
+    }
+    place(g);
+}
+
+void TextLayout::flushAccent()
+{
+    if (accentHeld_) {
+        accentHeld_ = false;
+        place(accent_);
+    }
+}
+
+void TextLayout::place(const PlacedText& g)
 {
     if (!finite(g.start) || !finite(g.end) || !std::isfinite(g.size)) {
         // Nowhere on any page: its text stands on a line of its own.
@@ -122,6 +195,7 @@ void TextLayout::add(const PlacedText& g)
         remember(g, first);
     write(g.text);
     hasPrevious_ = true;
+    previousStart_ = g.start;
     previousEnd_ = g.end;
     previousDirection_ = g.direction;
     previousSize_ = g.size;
@@ -188,6 +262,7 @@ void TextLayout::remember(const PlacedText& g, char32_t first)
 
 std::string TextLayout::take()
 {
+    flushAccent();
     std::string page = std::move(out_);
     out_.clear();
     hasPrevious_ = false;
