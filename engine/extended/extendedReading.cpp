@@ -74,10 +74,11 @@ bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& pa
     PageFonts fonts(document, state);
     pdf::ContentLimits limits;
     limits.maxContentBytes = std::min(limits.maxContentBytes, eng.decodeBudget);
-    pdf::TextLayout layout(eng.settings.CRLF);
+    if (!state.layout)
+        state.layout = std::make_unique<pdf::TextLayout>(eng.settings.CRLF);
     eng.decodeBudget -= pdf::interpretPage(document, fonts, page.dict.dictValue().get("Contents"), page.resources,
-                                           layout, limits);
-    std::string text = layout.take();
+                                           *state.layout, limits);
+    std::string text = state.layout->take();
     if (!text.empty()) {
         text += "\r\n";
         writeUnicode(eng, text);
@@ -121,5 +122,6 @@ const char* p2tExtendedConvert(p2tEngine& eng)
     }
     eng.extended.document.reset();
     eng.extended.fonts = pdf::FontCache();
+    eng.extended.layout.reset();
     return failure;
 }

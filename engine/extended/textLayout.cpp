@@ -22,8 +22,8 @@ constexpr double kSameDirection = 0.95;
 // letters are at least their width apart.
 constexpr double kDuplicateShift = 0.1;
 constexpr double kDuplicateCell = 4; // user space units; tolerances never exceed it
-constexpr size_t kRecentGlyphs = 4096;
-constexpr size_t kBuckets = 8192; // a power of two
+constexpr size_t kRecentGlyphs = 2048;
+constexpr size_t kBuckets = 4096; // a power of two
 constexpr int kMaxChainSteps = 32;
 
 bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
@@ -58,7 +58,8 @@ bool cellOf(double v, int64_t& cell)
 double duplicateTolerance(const PlacedText& g)
 {
     double t = kDuplicateShift * g.size;
-    double advance = std::hypot(g.end.x - g.start.x, g.end.y - g.start.y);
+    double dx = g.end.x - g.start.x, dy = g.end.y - g.start.y;
+    double advance = std::sqrt(dx * dx + dy * dy);
     if (advance > 0)
         t = std::min(t, 0.4 * advance);
     return std::min(t, kDuplicateCell);
@@ -122,7 +123,7 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-TextLayout::TextLayout(bool lineBreaks) : lineBreaks_(lineBreaks), recent_(kRecentGlyphs), bucketHead_(kBuckets, -1) {}
+TextLayout::TextLayout(bool lineBreaks) : lineBreaks_(lineBreaks) {}
 
 void TextLayout::add(const PlacedText& g)
 {
@@ -173,10 +174,10 @@ void TextLayout::place(const PlacedText& g)
     }
     char32_t first = g.text.empty() ? 0 : g.text[0];
     bool visible = first != 0 && !isSpace(first);
-    if (visible && duplicate(g, first)) {
-        previousEnd_ = g.end;
-        return;
-    }
+    Gap gap = Gap::None;
+    // Only a glyph that does not simply follow the one before can be drawn
+    // over an earlier one, or one that follows a glyph drawn twice.
+    bool mayRepeat = !hasPrevious_ || repeating_;
     if (hasPrevious_) {
         double dx = g.start.x - previousEnd_.x, dy = g.start.y - previousEnd_.y;
         double along = dx * previousDirection_.x + dy * previousDirection_.y;
@@ -184,13 +185,18 @@ void TextLayout::place(const PlacedText& g)
         double turn = g.direction.x * previousDirection_.x + g.direction.y * previousDirection_.y;
         double lineSize = std::max(g.size, previousSize_);
         double size = g.size > 0 ? g.size : previousSize_;
-        Gap gap = Gap::None;
         if (turn < kSameDirection || across > kLineShift * lineSize)
             gap = Gap::Break;
         else if (along > kSpaceGap * size || along < -kBackwardGap * size)
             gap = Gap::Space;
-        pending_ = std::max(pending_, gap);
+        mayRepeat = mayRepeat || gap != Gap::None || along < -0.01 * size || across > 0.01 * size;
     }
+    repeating_ = visible && mayRepeat && duplicate(g, first);
+    if (repeating_) {
+        previousEnd_ = g.end;
+        return;
+    }
+    pending_ = std::max(pending_, gap);
     if (visible)
         remember(g, first);
     write(g.text);
@@ -226,14 +232,16 @@ void TextLayout::write(std::u32string_view text)
 
 bool TextLayout::duplicate(const PlacedText& g, char32_t first)
 {
+    if (recent_.empty())
+        return false;
     int64_t cx, cy;
     if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
         return false;
     double tolerance = duplicateTolerance(g);
-    const int64_t oldest = seq_ - static_cast<int64_t>(kRecentGlyphs);
+    const int32_t oldest = seq_ - static_cast<int32_t>(kRecentGlyphs);
     for (int64_t i = -1; i <= 1; ++i) {
         for (int64_t j = -1; j <= 1; ++j) {
-            int64_t seq = bucketHead_[bucketOf(cx + i, cy + j, first)];
+            int32_t seq = bucketHead_[bucketOf(cx + i, cy + j, first)];
             for (int steps = 0; seq >= 0 && seq >= oldest && steps < kMaxChainSteps; ++steps) {
                 const Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
                 if (r.seq != seq)
@@ -253,11 +261,21 @@ void TextLayout::remember(const PlacedText& g, char32_t first)
     int64_t cx, cy;
     if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
         return;
+    if (recent_.empty()) {
+        recent_.resize(kRecentGlyphs);
+        bucketHead_.assign(kBuckets, -1);
+    }
     size_t bucket = bucketOf(cx, cy, first);
     Recent& r = recent_[static_cast<size_t>(seq_) % kRecentGlyphs];
-    r = {g.start.x, g.start.y, first, static_cast<uint32_t>(g.text.size()), seq_, bucketHead_[bucket]};
+    r = {static_cast<float>(g.start.x), static_cast<float>(g.start.y), first, static_cast<uint32_t>(g.text.size()),
+         seq_, bucketHead_[bucket]};
     bucketHead_[bucket] = seq_;
-    ++seq_;
+    // Numbers run on within a page; a page of more glyphs than they hold
+    // starts them again, forgetting what it drew before.
+    if (++seq_ == INT32_MAX) {
+        seq_ = 0;
+        std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
+    }
 }
 
 std::string TextLayout::take()
@@ -267,8 +285,10 @@ std::string TextLayout::take()
     out_.clear();
     hasPrevious_ = false;
     pending_ = Gap::None;
-    std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
+    if (seq_ > 0)
+        std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
     seq_ = 0;
+    repeating_ = false;
     return page;
 }
 

@@ -54,6 +54,7 @@ private:
     Point previousDirection_;
     double previousSize_ = 0;
     Gap pending_ = Gap::None;
+    bool repeating_ = false; // the last glyph was drawn over an earlier one
 
     // An accent drawn over the letter that follows it (TeX draws accents
     // before their letter and moves back): held until that letter comes,
@@ -67,15 +68,15 @@ private:
     // itself is among the last few thousand, and a fixed window keeps a
     // million-glyph page in linear time and bounded memory.
     struct Recent {
-        double x = 0, y = 0;
+        float x = 0, y = 0;
         char32_t first = 0;
         uint32_t length = 0;
-        int64_t seq = -1;
-        int64_t nextInBucket = -1;
+        int32_t seq = -1;
+        int32_t nextInBucket = -1;
     };
     std::vector<Recent> recent_;
-    std::vector<int64_t> bucketHead_;
-    int64_t seq_ = 0;
+    std::vector<int32_t> bucketHead_;
+    int32_t seq_ = 0;
 };
 
 // Appends `c` to `out` as UTF-8; code points that are not characters
