@@ -126,27 +126,6 @@ void p2tOutputWrite(p2tEngine& eng, std::string_view text)
         eng.output.file->write(text);
 }
 
-namespace {
-
-// The code page 932 text of one character; empty when it has none. The
-// direct form only: platform::cp932TextOf, which adds the compatibility
-// form, replaces this function when it lands.
-std::string cp932TextOfCharacter(char32_t c)
-{
-    if (!platform::hasCp932Form(c))
-        return {};
-    std::u16string unit;
-    if (c >= 0x10000) {
-        unit += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-        unit += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-        unit += static_cast<char16_t>(c);
-    }
-    return platform::toCp932(unit);
-}
-
-} // namespace
-
 void p2tOutputWriteUnicode(p2tEngine& eng, std::string_view utf8)
 {
     if (!eng.output.blOpened)
@@ -161,7 +140,7 @@ void p2tOutputWriteUnicode(p2tEngine& eng, std::string_view utf8)
         char32_t c = text[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
             c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        bytes += cp932TextOfCharacter(c);
+        bytes += platform::cp932TextOf(c); // its own form, its JIS or compatibility form, or nothing
     }
     eng.output.file->write(bytes);
 }

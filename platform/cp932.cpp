@@ -139,6 +139,7 @@ uint16_t cp932CodeOf(char32_t c)
     case 0x2212: return 0x817C; // minus sign
     case 0x301C: return 0x8160; // wave dash
     case 0x2016: return 0x8161; // double vertical line
+    case 0x2014: return 0x815C; // em dash
     default: return 0;
     }
 }

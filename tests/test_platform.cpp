@@ -37,7 +37,7 @@ TEST(Cp932Test, TextOfACharacterTakesItsJisOrCompatibilityForm)
 {
     const std::pair<char32_t, std::string> cases[] = {
         {U'A', "A"},         {U'ｱ', "\xb1"},      {U'あ', "\x82\xa0"},  {0, std::string(1, '\0')}, // own forms
-        {U'¢', "\x81\x91"}, {U'〜', "\x81\x60"}, {U'−', "\x81\x7c"},                              // JIS forms
+        {U'¢', "\x81\x91"}, {U'〜', "\x81\x60"}, {U'−', "\x81\x7c"}, {U'—', "\x81\x5c"},       // JIS forms
         {U'ﬃ', "ffi"},       {U'㎢', "km2"},       {U'⑴', "(1)"},        {U'\uFE19', "\x81\x63"},    // ﬃ ㎢ ⑴ vertical …
         {U'\u207B', "\x81\x7c"},                                                                     // superscript −
         {U'é', ""},          {U'\uFDFA', ""},     {U'😀', ""},           {0xD800, ""},                // none

@@ -50,18 +50,6 @@ private:
     std::unordered_map<const pdf::Font*, std::shared_ptr<const pdf::Font>> held_;
 };
 
-// The page's Unicode text into the text file, in the encoding the settings
-// ask for.
-void writeUnicode(p2tEngine& eng, std::string_view utf8)
-{
-    if (!eng.output.blOpened)
-        return;
-    if (eng.settings.encoding == TextEncoding::Utf8)
-        eng.output.file->write(utf8);
-    else
-        eng.output.file->write(platform::utf8ToCp932(utf8));
-}
-
 } // namespace
 
 bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& page)
@@ -81,7 +69,7 @@ bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& pa
     std::string text = state.layout->take();
     if (!text.empty()) {
         text += "\r\n";
-        writeUnicode(eng, text);
+        p2tOutputWriteUnicode(eng, text);
     }
     return eng.decodeBudget > 0;
 }

@@ -117,7 +117,7 @@ void Lexer::next(Token& t)
         } else {
             ++pos_;
             t.type = Token::Type::Keyword;
-            t.text = ">";
+            t.text.assign(1, '>');
         }
         return;
     case '[':
@@ -143,7 +143,7 @@ void Lexer::next(Token& t)
     case ')':
         ++pos_;
         t.type = Token::Type::Keyword;
-        t.text = ")";
+        t.text.assign(1, ')');
         return;
     default:
         readNumberOrKeyword(t);

@@ -14,11 +14,11 @@ std::string dump(std::string_view bytes)
     for (pdf::Token t = lexer.next(); t.type != pdf::Token::Type::End; t = lexer.next()) {
         using T = pdf::Token::Type;
         switch (t.type) {
-        case T::Int: out += "i" + std::to_string(t.intValue); break;
-        case T::Real: out += "r" + std::to_string(t.realValue); break;
-        case T::String: out += (t.hex ? "h" : "s") + t.text; break;
-        case T::Name: out += "/" + t.text; break;
-        case T::Keyword: out += "k" + t.text; break;
+        case T::Int: out += 'i'; out += std::to_string(t.intValue); break;
+        case T::Real: out += 'r'; out += std::to_string(t.realValue); break;
+        case T::String: out += t.hex ? 'h' : 's'; out += t.text; break;
+        case T::Name: out += '/'; out += t.text; break;
+        case T::Keyword: out += 'k'; out += t.text; break;
         case T::ArrayOpen: out += "["; break;
         case T::ArrayClose: out += "]"; break;
         case T::DictOpen: out += "<<"; break;
