@@ -174,7 +174,10 @@ void Interpreter::runPage(const Object& contents, const Object& resources)
         if (!s.isStream() || data.size() >= limit)
             return;
         if (auto bytes = objects_.streamData(s, limit - data.size())) {
-            data += *bytes;
+            if (data.empty())
+                data = std::move(*bytes);
+            else
+                data += *bytes;
             data += '\n'; // streams of one page split only between tokens
         }
     };

@@ -64,14 +64,16 @@ bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& pa
     limits.maxContentBytes = std::min(limits.maxContentBytes, eng.decodeBudget);
     if (!state.layout)
         state.layout = std::make_unique<pdf::TextLayout>(eng.settings.CRLF);
-    eng.decodeBudget -= pdf::interpretPage(document, fonts, page.dict.dictValue().get("Contents"), page.resources,
-                                           *state.layout, limits);
+    const int64_t read = pdf::interpretPage(document, fonts, page.dict.dictValue().get("Contents"), page.resources,
+                                            *state.layout, limits);
+    eng.decodeBudget -= read;
     std::string text = state.layout->take();
     if (!text.empty()) {
         text += "\r\n";
         p2tOutputWriteUnicode(eng, text);
     }
-    return eng.decodeBudget > 0;
+    // A page whose content reached the limit is too big to be sound.
+    return read < limits.maxContentBytes && eng.decodeBudget > 0;
 }
 
 const char* p2tExtendedConvert(p2tEngine& eng)

@@ -19,10 +19,11 @@ PdfWriter tree(const std::string& kids, const std::string& count)
     return w;
 }
 
-std::string onePageWithStream(const std::string& streamObject)
+// `pageEntries`: more of the page's dictionary, such as its resources.
+std::string onePageWithStream(const std::string& streamObject, const std::string& pageEntries = "")
 {
     PdfWriter w = tree("3 0 R", "1");
-    w.object(3, "<< /Type /Page /Contents 4 0 R >>");
+    w.object(3, "<< /Type /Page /Contents 4 0 R" + pageEntries + " >>");
     w.object(4, streamObject);
     w.section("/Size 5 /Root 1 0 R");
     return w.str();
@@ -84,8 +85,9 @@ void addExtendedCases(std::vector<HostileCase>& cases)
 {
     const std::string catalog = "<< /Type /Catalog /Pages 2 0 R >>";
     const std::string pages = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
-    const std::string page = "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>";
-    const std::string content = "<< /Length 10 >>\nstream\n(ok) Tj\nT*\nendstream";
+    const std::string fonts = " /Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>";
+    const std::string page = "<< /Type /Page /Parent 2 0 R /Contents 4 0 R" + fonts + " >>";
+    const std::string content = "<< /Length 22 >>\nstream\nBT /F1 9 Tf (ok) Tj ET\nendstream";
     auto add = [&](std::string name, std::string pdf, bool converts, std::string log, std::string suffix) {
         cases.push_back({"extended-" + name, std::move(pdf), converts, std::move(log), std::move(suffix), true});
     };
@@ -165,9 +167,9 @@ void addExtendedCases(std::vector<HostileCase>& cases)
         onePageWithStream("<< /Length 2 /Filter /FlateDecode /DecodeParms << /Predictor 12 /BitsPerComponent 3 >> "
                           ">>\nstream\nxx\nendstream"),
         true, "", "\r\n");
-    add("length-2000000000", onePageWithStream("<< /Length 2000000000 >>\nstream\n(x) Tj\nendstream"), true, "",
+    add("length-2000000000", onePageWithStream("<< /Length 2000000000 >>\nstream\nBT /F1 9 Tf (x) Tj ET\nendstream", fonts), true, "",
         "x\r\n");
-    add("length-refers-to-itself", onePageWithStream("<< /Length 4 0 R >>\nstream\n(x) Tj\nendstream"), true, "",
+    add("length-refers-to-itself", onePageWithStream("<< /Length 4 0 R >>\nstream\nBT /F1 9 Tf (x) Tj ET\nendstream", fonts), true, "",
         "x\r\n");
     add("inflates-to-300-MB",
         onePageWithStream("<< /Length " + std::to_string(deflatedZeros(300 << 20).size()) + " /Filter /FlateDecode >>\nstream\n"
