@@ -73,10 +73,11 @@ void analyzeLine(p2tEngine& eng, std::string_view raw, std::string& text)
 
 // A content reference whose number token was just read: reads its generation,
 // has the stream read and comes back to where the page's scan was.
-bool readReferencedContents(p2tEngine& eng, const std::string& idToken)
+bool readReferencedContents(p2tEngine& eng, std::string_view idToken)
 {
     auto id = p2tToLong(idToken);
-    auto gen = p2tToLong(p2tGetToken(eng.fileNo));
+    std::string spare;
+    auto gen = p2tToLong(p2tReadTokenView(eng.fileNo, spare));
     if (!id || !gen)
         return false;
     int32_t saved = p2tGetPosition(eng.fileNo);
@@ -119,17 +120,18 @@ bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen)
         return false;
     if (p2tSeekObjKey(objects, id, gen, "/Kids") != p2tKeyScan::Found)
         return false;
-    if (p2tGetToken(eng.fileNo) != "[") {
+    std::string spare;
+    if (p2tReadTokenView(eng.fileNo, spare) != "[") {
         eng.debugLog.logWrite("p2tDivePages", "/Kidsの直後に配列がありません");
         return false;
     }
     for (;;) {
-        std::string t = p2tGetToken(eng.fileNo);
+        std::string_view t = p2tReadTokenView(eng.fileNo, spare);
         if (t == "]" || t == "endobj")
             return true;
         auto kidId = p2tToLong(t);
-        auto kidGen = p2tToLong(p2tGetToken(eng.fileNo));
-        p2tGetToken(eng.fileNo); // "R"
+        auto kidGen = p2tToLong(p2tReadTokenView(eng.fileNo, spare));
+        p2tReadTokenView(eng.fileNo, spare); // "R"
         if (!kidId || !kidGen)
             return false;
         std::string type = p2tGetObjType(objects, *kidId, *kidGen);
@@ -159,15 +161,16 @@ bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen)
     }
     if (scan == p2tKeyScan::Missing)
         return true; // no contents: the header only, no footer, no progress step
-    std::string t = p2tGetToken(eng.fileNo);
+    std::string spare;
+    std::string_view t = p2tReadTokenView(eng.fileNo, spare);
     if (t == "[") {
         for (;;) {
-            std::string u = p2tGetToken(eng.fileNo);
+            std::string_view u = p2tReadTokenView(eng.fileNo, spare);
             if (u == "]" || u == "endobj")
                 break;
             if (!readReferencedContents(eng, u))
                 return false;
-            p2tGetToken(eng.fileNo); // "R"
+            p2tReadTokenView(eng.fileNo, spare); // "R"
             if (p2tIsEOF(eng.fileNo))
                 break;
         }
@@ -193,8 +196,10 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
     }
     int32_t length = -1;
     std::string filter;
+    std::string spare;
     for (;;) {
-        std::string t = p2tGetToken(eng.fileNo);
+        eng.fileNo.skipTokensOtherThan({"[", "/Filter", "/Length", "stream", "endobj"});
+        std::string_view t = p2tReadTokenView(eng.fileNo, spare);
         if (t == "[") {
             // An array of references: each element is read in turn. An array
             // that contains itself, or arrays nested too deep, fail the page.
@@ -258,7 +263,8 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
         return false;
     }
     for (;;) {
-        std::string t = p2tGetToken(eng.fileNo);
+        eng.fileNo.skipTokensOtherThan({"endstream", "endobj", "stream"});
+        std::string_view t = p2tReadTokenView(eng.fileNo, spare);
         if (t == "endstream" || t == "endobj")
             return true;
         if (t == "stream") {
@@ -277,9 +283,10 @@ int32_t p2tGetContentsLength(p2tEngine& eng, int32_t id, int32_t gen)
         eng.debugLog.logWrite("p2tGetContentsLength", "オブジェクトへのシークで失敗しました");
         return -1;
     }
+    std::string spare;
     for (int i = 0; i < 3; ++i)
-        p2tGetToken(eng.fileNo);
-    return p2tToLong(p2tGetToken(eng.fileNo)).value_or(-1);
+        p2tReadTokenView(eng.fileNo, spare);
+    return p2tToLong(p2tReadTokenView(eng.fileNo, spare)).value_or(-1);
 }
 
 bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& filter)

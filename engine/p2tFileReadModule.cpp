@@ -268,7 +268,7 @@ bool p2tReader::tokenInWindow(const uint8_t* from, TokenBounds& t) const
     return true;
 }
 
-bool p2tReader::readTokenInWindow(std::string& token)
+bool p2tReader::readTokenViewInWindow(std::string_view& token)
 {
     TokenBounds t;
     if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
@@ -276,21 +276,36 @@ bool p2tReader::readTokenInWindow(std::string& token)
     const uint8_t* const from = buf_ + (pos_ - bufStart_);
     if (!tokenInWindow(from, t) || budget_ <= t.looked - from)
         return false;
-    token.assign(reinterpret_cast<const char*>(t.first), static_cast<size_t>(t.end - t.first));
+    token = {reinterpret_cast<const char*>(t.first), static_cast<size_t>(t.end - t.first)};
     budget_ -= t.looked - from;
     pos_ += t.next - from;
     return true;
 }
 
-void p2tReader::skipTokensOtherThan(std::string_view a, std::string_view b)
+bool p2tReader::readTokenInWindow(std::string& token)
+{
+    std::string_view view;
+    if (!readTokenViewInWindow(view))
+        return false;
+    token.assign(view);
+    return true;
+}
+
+void p2tReader::skipTokensOtherThan(std::initializer_list<std::string_view> keys)
 {
     if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
         return;
     const uint8_t* from = buf_ + (pos_ - bufStart_);
+    // Most tokens differ from every key in length alone.
+    uint64_t lengths = 0;
+    for (std::string_view k : keys)
+        lengths |= k.size() < 64 ? uint64_t{1} << k.size() : 0;
     TokenBounds t;
     while (tokenInWindow(from, t) && budget_ > t.looked - from) {
-        std::string_view token(reinterpret_cast<const char*>(t.first), static_cast<size_t>(t.end - t.first));
-        if (token == a || token == b)
+        const auto n = static_cast<size_t>(t.end - t.first);
+        if ((n >= 64 || (lengths >> n & 1) != 0)
+            && std::find(keys.begin(), keys.end(), std::string_view(reinterpret_cast<const char*>(t.first), n))
+                   != keys.end())
             break;
         budget_ -= t.looked - from;
         pos_ += t.next - from;
@@ -374,6 +389,15 @@ std::string p2tGetToken(p2tReader& fileNo)
     std::string token;
     p2tReadToken(fileNo, token);
     return token;
+}
+
+std::string_view p2tReadTokenView(p2tReader& fileNo, std::string& spare)
+{
+    std::string_view view;
+    if (fileNo.readTokenViewInWindow(view))
+        return view;
+    p2tReadToken(fileNo, spare);
+    return spare;
 }
 
 void p2tReadToken(p2tReader& fileNo, std::string& token)

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -71,10 +72,14 @@ public:
     // of the read budget); false, with nothing read, otherwise. The position
     // and the budget end as reading the token byte by byte leaves them.
     bool readTokenInWindow(std::string& token);
+    // The same, giving the token's bytes in the window: valid until the
+    // reader is next used.
+    bool readTokenViewInWindow(std::string_view& token);
     // Moves past the tokens that differ from a and b, as reading them would,
     // as far as readTokenInWindow would read them; stops before a or b. For
     // scans that look for a key through data of no interest.
-    void skipTokensOtherThan(std::string_view a, std::string_view b);
+    void skipTokensOtherThan(std::string_view a, std::string_view b) { skipTokensOtherThan({a, b}); }
+    void skipTokensOtherThan(std::initializer_list<std::string_view> keys);
 
 private:
     uint8_t slowNextByte();
@@ -127,6 +132,10 @@ p2tBytes p2tReadBytes(p2tReader& fileNo, int32_t n);
 std::string p2tGetToken(p2tReader& fileNo);
 // The same into a string the caller reuses, for scans over many tokens.
 void p2tReadToken(p2tReader& fileNo, std::string& token);
+// The same as a view, straight into the read window when the token lies
+// there, else into spare: valid until the reader or spare is next used. For
+// scans that only compare or convert the tokens they read.
+std::string_view p2tReadTokenView(p2tReader& fileNo, std::string& spare);
 int32_t p2tGetFileLength(p2tReader& fileNo);
 
 // Whole-file operations (the CID table loader uses them).

@@ -210,7 +210,7 @@ bool readSubsections(ObjCacheContext& ctx, int32_t& offset, int32_t* trailerAt =
     if (!p2tSeek(ctx.fileNo, offset))
         return false;
     bool plain = true;
-    auto watch = [&plain](const std::string& t) { plain = plain && t != "/Root" && t != "/Encrypt" && t != ">>"; };
+    auto watch = [&plain](std::string_view t) { plain = plain && t != "/Root" && t != "/Encrypt" && t != ">>"; };
     watch(p2tGetToken(ctx.fileNo)); // "xref", not checked
     for (;;) {
         int32_t before = p2tGetPosition(ctx.fileNo);
@@ -226,10 +226,11 @@ bool readSubsections(ObjCacheContext& ctx, int32_t& offset, int32_t* trailerAt =
             return false;
         if (*count > 0) // an entry takes 20 bytes: a count beyond the file reserves nothing more
             ctx.cache.reserve(ctx.cache.count() + std::min<size_t>(*count, p2tGetFileLength(ctx.fileNo) / 20));
+        std::string spare;
         for (int32_t i = 1; i <= *count; ++i) {
-            auto address = p2tToLong(p2tGetToken(ctx.fileNo));
-            auto gen = p2tToLong(p2tGetToken(ctx.fileNo));
-            std::string kind = p2tGetToken(ctx.fileNo);
+            auto address = p2tToLong(p2tReadTokenView(ctx.fileNo, spare));
+            auto gen = p2tToLong(p2tReadTokenView(ctx.fileNo, spare));
+            std::string_view kind = p2tReadTokenView(ctx.fileNo, spare);
             if (!address || !gen)
                 return false;
             watch(kind);
@@ -308,8 +309,10 @@ p2tKeyScan p2tSeekObjKey(ObjCacheContext& ctx, int32_t id, int32_t gen, std::str
 {
     if (!p2tSeekObj(ctx, id, gen))
         return p2tKeyScan::NotSought;
+    std::string spare;
     for (;;) {
-        std::string t = p2tGetToken(ctx.fileNo);
+        ctx.fileNo.skipTokensOtherThan(key, "endobj");
+        std::string_view t = p2tReadTokenView(ctx.fileNo, spare);
         if (t == key)
             return p2tKeyScan::Found;
         if (t == "endobj" || p2tIsEOF(ctx.fileNo))
