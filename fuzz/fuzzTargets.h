@@ -74,3 +74,5 @@ inline void fuzzWriteFile(const std::string& path, std::string_view bytes)
 bool fuzzConvertOne(const uint8_t* data, size_t size);
 // The settings file reader and writer over data as a settings file.
 void fuzzProfileOne(const uint8_t* data, size_t size);
+// The CMap reader and the font loader of the extended reading mode.
+void fuzzFontsOne(const uint8_t* data, size_t size);

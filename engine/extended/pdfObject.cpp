@@ -2,6 +2,8 @@
 
 namespace pdf {
 
+size_t Dict::size() const { return entries_.size(); }
+
 const Object& Dict::get(std::string_view key) const
 {
     for (const auto& [k, v] : entries_)

@@ -30,7 +30,7 @@ public:
     bool has(std::string_view key) const;
     void set(std::string key, Object value);
     const std::vector<std::pair<std::string, Object>>& entries() const { return entries_; }
-    size_t size() const { return entries_.size(); }
+    size_t size() const; // out of line: Object is still incomplete here
 
 private:
     std::vector<std::pair<std::string, Object>> entries_;
