@@ -6,7 +6,6 @@
 // shown string. Invariants: codes are 1 to 4 bytes and cover the string
 // exactly; advances are finite.
 #include <cmath>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -14,33 +13,11 @@
 #include "engine/extended/fonts.h"
 #include "engine/extended/lexer.h"
 #include "fuzz/fuzzTargets.h"
+#include "tests/support/memorySource.h"
 
 namespace {
 
-class FuzzSource : public pdf::ObjectSource {
-public:
-    std::map<int, pdf::Object> objects;
-    pdf::Object resolve(const pdf::Object& object) override
-    {
-        pdf::Object o = object;
-        for (int hops = 0; o.isRef(); ++hops) {
-            auto it = objects.find(o.refValue().num);
-            if (hops > 32 || it == objects.end())
-                return {};
-            o = it->second;
-        }
-        return o;
-    }
-    std::optional<std::string> streamData(const pdf::Object& stream, size_t limit) override
-    {
-        const pdf::Stream* s = stream.streamValue();
-        if (!s)
-            return std::nullopt;
-        return s->data.substr(0, limit);
-    }
-};
-
-void readObjects(std::string_view bytes, FuzzSource& source)
+void readObjects(std::string_view bytes, testing_support::MemorySource& source)
 {
     pdf::Lexer lexer(bytes);
     for (int num = 1; num < 10000 && !lexer.atEnd(); ++num) {
@@ -98,7 +75,7 @@ void fuzzFontsOne(const uint8_t* data, size_t size)
     }
     fuzzCheck(covered == bytes.size(), "CMap codes cover the bytes exactly");
 
-    FuzzSource source;
+    testing_support::MemorySource source;
     readObjects(bytes, source);
     pdf::FontContext context{cmaps};
     pdf::FontCache cache;
