@@ -22,6 +22,14 @@ Application::Application(std::string programFolder, ProgressView& progress, Noti
 
 void setDefaultSettings(Settings& settings) { settings = Settings{}; }
 
+namespace {
+
+constexpr const char* kNewerSection = "extended";
+constexpr const char* kCp932Name = "Shift_JIS";
+constexpr const char* kUtf8Name = "UTF-8";
+
+} // namespace
+
 void loadSettings(Application& app)
 {
     const std::string ini = app.iniFileName();
@@ -37,11 +45,17 @@ void loadSettings(Application& app)
         s.headfootFormat[i] = readProfileString(ini, "headfoot", "format" + std::to_string(i));
     }
     s.subFolder = readProfileBool(ini, "envs", "subFolder");
+    // The newer keys have a section of their own, and a missing or unknown
+    // value leaves the default, so that older files read as before.
+    s.extended = readProfileBool(ini, kNewerSection, "extended");
+    s.encoding = readProfileString(ini, kNewerSection, "encoding") == kUtf8Name ? TextEncoding::Utf8
+                                                                              : TextEncoding::Cp932;
 }
 
 void saveSettings(Application& app)
 {
     const std::string ini = app.iniFileName();
+    platform::makeSettingsFolder(platform::settingsFolder(app.programFolder)); // the user's, on first use
     const Settings& s = app.settings;
     writeProfileBool(ini, "envs", "OWConfirm", s.OWConfirm);
     writeProfileBool(ini, "envs", "CRLF", s.CRLF);
@@ -50,6 +64,8 @@ void saveSettings(Application& app)
         writeProfileString(ini, "headfoot", "format" + std::to_string(i), s.headfootFormat[i]);
     }
     writeProfileBool(ini, "envs", "subFolder", s.subFolder);
+    writeProfileBool(ini, kNewerSection, "extended", s.extended);
+    writeProfileString(ini, kNewerSection, "encoding", s.encoding == TextEncoding::Utf8 ? kUtf8Name : kCp932Name);
 }
 
 namespace {

@@ -12,6 +12,7 @@
 #include "engine/p2tCIDModule.h"
 #include "engine/p2tEngine.h"
 #include "engine/settings.h"
+#include "platform/places.h"
 
 inline constexpr const char* kAppTitle = "Scrivlet";
 inline constexpr const char* kIniFileName = "Scrivlet.ini";
@@ -50,7 +51,7 @@ public:
 
     BatchRun run; // the current run, or the last one
 
-    std::string iniFileName() const { return programFolder + "/" + kIniFileName; }
+    std::string iniFileName() const { return platform::settingsFolder(programFolder) + "/" + kIniFileName; }
 };
 
 void setDefaultSettings(Settings& settings);

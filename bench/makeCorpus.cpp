@@ -188,11 +188,13 @@ struct Item {
 // the page tree's inner nodes (at most 50 kids a node, balanced as writers
 // usually do it), then for each page its /Page object, its content stream
 // and, when asked, objects of its own. Every object lies in the one classic
-// cross-reference table.
+// cross-reference table, or, when packed, every object but the streams lies
+// in object streams of 100 listed by a cross-reference stream.
 class DocBuilder {
 public:
     static constexpr int kFanout = 50;
     std::string mediaBox = "[0 0 595 842]";
+    bool packed = false;
     // Objects of a page besides its /Page and content stream: how many, and
     // a writer for them that returns the page's /Resources value.
     std::function<int(long page)> ownObjectCount;
@@ -223,16 +225,23 @@ public:
         auto node = [&](size_t level, long index) { return levelFirst[level] + static_cast<int>(index); };
 
         PdfWriter w;
-        w.object(1, "<< /Type /Catalog /Pages " + ref(node(levelCounts.size() - 1, 0)) + " >>");
-        w.object(2, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
-        w.object(3, "<< /Type /Font /Subtype /Type0 /BaseFont /Ryumin-Light /Encoding /Identity-H "
+        std::vector<std::pair<int, std::string>> toPack;
+        auto object = [&](int number, const std::string& body) {
+            if (packed)
+                toPack.emplace_back(number, body);
+            else
+                w.object(number, body);
+        };
+        object(1, "<< /Type /Catalog /Pages " + ref(node(levelCounts.size() - 1, 0)) + " >>");
+        object(2, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+        object(3, "<< /Type /Font /Subtype /Type0 /BaseFont /Ryumin-Light /Encoding /Identity-H "
                     "/DescendantFonts [4 0 R] >>");
-        w.object(4, "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /Ryumin-Light "
+        object(4, "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /Ryumin-Light "
                     "/CIDSystemInfo << /Registry (Adobe) /Ordering (Japan1) /Supplement 4 >> "
                     "/FontDescriptor 5 0 R /DW 1000 >>");
-        w.object(5, "<< /Type /FontDescriptor /FontName /Ryumin-Light /Flags 6 /FontBBox [0 -141 1000 859] "
+        object(5, "<< /Type /FontDescriptor /FontName /Ryumin-Light /Flags 6 /FontBBox [0 -141 1000 859] "
                     "/ItalicAngle 0 /Ascent 859 /Descent -141 /CapHeight 700 /StemV 80 >>");
-        w.object(6, "<< /Font << /F1 2 0 R /F2 3 0 R >> /ProcSet [/PDF /Text] >>");
+        object(6, "<< /Font << /F1 2 0 R /F2 3 0 R >> /ProcSet [/PDF /Text] >>");
 
         long span = kFanout; // pages under one node of the level
         for (size_t l = 0; l < levelCounts.size(); ++l, span *= kFanout) {
@@ -245,23 +254,29 @@ public:
                 for (long c = k * kFanout; c < std::min(below, (k + 1) * kFanout); ++c)
                     body += ref(l == 0 ? pageNumber[static_cast<size_t>(c)] : node(l - 1, c)) + " ";
                 body += "] /Count " + std::to_string(std::min(pages - k * span, span)) + " >>";
-                w.object(node(l, k), body);
+                object(node(l, k), body);
             }
         }
 
         for (long i = 0; i < pages; ++i) {
             int number = pageNumber[static_cast<size_t>(i)];
             std::string resources = writeOwnObjects ? writeOwnObjects(w, number + 2, i) : "6 0 R";
-            w.object(number, "<< /Type /Page /Parent " + ref(node(0, i / kFanout)) + " /MediaBox " + mediaBox
+            object(number, "<< /Type /Page /Parent " + ref(node(0, i / kFanout)) + " /MediaBox " + mediaBox
                                  + " /Resources " + resources + " /Contents " + ref(number + 1) + " >>");
             std::string data = content(i);
             item.inflated += data.size();
             item.maxStream = std::max(item.maxStream, data.size());
             w.stream(number + 1, data, true);
         }
+        for (size_t i = 0; i < toPack.size(); i += 100)
+            w.objectStream(next++, {toPack.begin() + static_cast<long>(i),
+                                    toPack.begin() + static_cast<long>(std::min(i + 100, toPack.size()))});
         item.pages += pages;
         item.objects += next - 1;
-        w.section("/Size " + std::to_string(next) + " /Root 1 0 R");
+        if (packed)
+            w.xrefStream(next, "/Size " + std::to_string(next + 1) + " /Root 1 0 R");
+        else
+            w.section("/Size " + std::to_string(next) + " /Root 1 0 R");
         return w.str();
     }
 
@@ -291,11 +306,12 @@ std::string shortPage(Rng& rng, long index)
     return pageContent(rng, rng.range(3, 6), Layout{}, std::to_string(index + 1));
 }
 
-Item makeBook(const fs::path& path, long pages, uint64_t seed)
+Item makeBook(const fs::path& path, long pages, uint64_t seed, bool packed = false)
 {
     Item item{path.stem().string(), 1};
     Rng rng{seed};
     DocBuilder b;
+    b.packed = packed;
     writeFile(path, b.build(pages, [&](long i) { return bookPage(rng, i); }, item));
     return item;
 }
@@ -467,6 +483,8 @@ int main(int argc, char** argv)
         items.push_back(folder);
     }
     items.push_back(makeBook(out / "book1000.pdf", 1000, 1000));
+    // The same book as newer writers store it (extended reading only).
+    items.push_back(makeBook(out / "book1000-objstm.pdf", 1000, 1000, true));
     items.push_back(makeBigStream(out / "stream8mb.pdf", 8u << 20, 8));
     items.push_back(makeDrawingStream(out / "drawing8mb.pdf", 8u << 20, 16));
     items.push_back(makeManyObjects(out / "objects200k.pdf", 1000, 200000, 200));

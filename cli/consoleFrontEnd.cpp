@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "platform/cp932.h"
 #include "platform/system.h"
 
 namespace cli {
@@ -39,13 +40,13 @@ std::string lineBreaks(std::string text)
 
 constexpr const char* kClearLine = "\r\033[K";
 
-// Columns a character takes on a terminal: two for the wide (East Asian)
-// ranges, one for the rest.
-int columnsOf(char32_t c)
+// Columns a character of the basic plane takes on a terminal: two for the
+// wide (East Asian) ranges, one for the rest.
+int columnsOf(char16_t c)
 {
     return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
             || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
-            || (c >= 0xFFE0 && c <= 0xFFE6) || c >= 0x20000
+            || (c >= 0xFFE0 && c <= 0xFFE6)
         ? 2
         : 1;
 }
@@ -54,20 +55,14 @@ int columnsOf(char32_t c)
 // wrapped could not be erased.
 std::string fitTo(const std::string& text, int columns)
 {
+    const std::u16string units = platform::utf8ToUtf16(text);
     int used = 0;
-    for (size_t i = 0; i < text.size();) {
-        size_t start = i;
-        auto b = static_cast<unsigned char>(text[i++]);
-        char32_t c = b;
-        if (b >= 0xC0) {
-            int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
-            c = b & (0x3F >> extra);
-            for (; extra > 0 && i < text.size(); --extra)
-                c = c << 6 | (static_cast<unsigned char>(text[i++]) & 0x3F);
-        }
-        used += columnsOf(c);
+    for (size_t i = 0; i < units.size(); ++i) {
+        const bool pair = units[i] >= 0xD800 && units[i] < 0xDC00 && i + 1 < units.size();
+        used += pair ? 2 : columnsOf(units[i]);
         if (used > columns)
-            return text.substr(0, start);
+            return platform::utf16ToUtf8(units.substr(0, i));
+        i += pair;
     }
     return text;
 }

@@ -10,6 +10,7 @@
 #include "app/uiMainModule.h"
 #include "cli/consoleFrontEnd.h"
 #include "cli/consoleOptions.h"
+#include "platform/paths.h"
 #include "platform/system.h"
 
 namespace {
@@ -54,7 +55,7 @@ int main(int argc, char** argv)
 
     app.jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     cli::installInterruptHandler();
-    bool started = runConversion(app, options.path);
+    bool started = runConversion(app, absolutePath(options.path));
     std::fflush(stdout);
     if (app.run.runCancelled)
         return kInterrupted;

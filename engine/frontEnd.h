@@ -17,7 +17,7 @@ public:
 class ProcessingLog {
 public:
     virtual ~ProcessingLog() = default;
-    virtual void insert(const std::string& text) = 0; // at the caret
+    virtual void insert(const std::string& text) = 0; // at the end
     virtual void clear() = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "engine/compress.h"
 #include "engine/p2tFileReadModule.h"
 #include "platform/cp932.h"
+#include "platform/places.h"
 
 bool p2tCIDLoadText(CidTable& table, const std::vector<uint8_t>& text)
 {
@@ -35,7 +36,7 @@ bool p2tCIDInit(CidTable& table, const std::string& programFolder, MessageBoxes&
         boxes.showOk(std::string(kCidDataFileName) + "の読み込みでエラーが発生しました", MessageBoxes::Icon::Critical);
         return false;
     };
-    auto data = p2tReadFileBytes(programFolder + "/" + kCidDataFileName);
+    auto data = p2tReadFileBytes(platform::dataFolder(programFolder) + "/" + kCidDataFileName);
     if (!data)
         return fail();
     if (uncompressBytes(*data, 500000) != 0)

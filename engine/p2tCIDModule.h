@@ -1,5 +1,6 @@
 // The CID table: Adobe-Japan1 CIDs 0 to 15443 -> their text, loaded at
-// start-up from "AdobeCID.dat" in the program's folder.
+// start-up from "AdobeCID.dat" in the program's data folder (its own folder,
+// or the installation's data folder: platform::dataFolder).
 #pragma once
 
 #include <cstdint>
@@ -15,9 +16,9 @@ struct CidTable {
 
 inline constexpr const char* kCidDataFileName = "AdobeCID.dat";
 
-// Loads the table from programFolder + "/AdobeCID.dat". Returns false after
-// showing the error box when the file cannot be read or has too few lines (the
-// caller then ends the program). A file that is not zlib data leaves the table
+// Loads the table from "AdobeCID.dat" in the data folder of the program that
+// runs from programFolder. Returns false after showing the error box when the
+// file cannot be read or has too few lines (the caller then ends the program). A file that is not zlib data leaves the table
 // empty and returns true, without a message.
 bool p2tCIDInit(CidTable& table, const std::string& programFolder, MessageBoxes& boxes);
 

@@ -39,12 +39,6 @@ void replaceAll(std::string& s, std::string_view from, const std::string& to)
     s = std::move(out);
 }
 
-void writeHeadFoot(p2tEngine& eng, int index)
-{
-    if (eng.settings.headfootUse[index])
-        p2tOutputWrite(eng, "\r\n" + p2tExpandHeadFoot(eng, eng.settings.headfootFormat[index]) + "\r\n");
-}
-
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 // One line of a content stream: the operator at its very end decides.
@@ -104,6 +98,12 @@ std::string p2tExpandHeadFoot(const p2tEngine& eng, const std::string& format)
     return platform::utf8ToCp932(s);
 }
 
+void p2tWriteHeadFoot(p2tEngine& eng, int index)
+{
+    if (eng.settings.headfootUse[index])
+        p2tOutputWrite(eng, "\r\n" + p2tExpandHeadFoot(eng, eng.settings.headfootFormat[index]) + "\r\n");
+}
+
 bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen)
 {
     NestingGuard nesting(eng.walkDepth);
@@ -117,15 +117,8 @@ bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen)
     // a tree too deep to follow makes the page tree unusable.
     if (nesting.tooDeep() || !eng.pagesWalked.insert(objectKey(id, gen)).second)
         return false;
-    if (!p2tSeekObj(objects, id, gen))
+    if (p2tSeekObjKey(objects, id, gen, "/Kids") != p2tKeyScan::Found)
         return false;
-    for (;;) {
-        std::string t = p2tGetToken(eng.fileNo);
-        if (t == "/Kids")
-            break;
-        if (t == "endobj" || p2tIsEOF(eng.fileNo))
-            return false;
-    }
     if (p2tGetToken(eng.fileNo) != "[") {
         eng.debugLog.logWrite("p2tDivePages", "/Kidsの直後に配列がありません");
         return false;
@@ -157,19 +150,15 @@ bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen)
     ++eng.pageNo;
     eng.debugLog.logWrite("p2tDivePage", "start id=", id, " gen=", gen);
     eng.contentArraysExpanded.clear();
-    writeHeadFoot(eng, 0);
+    p2tWriteHeadFoot(eng, 0);
     ObjCacheContext objects = eng.objects();
-    if (!p2tSeekObj(objects, id, gen)) {
+    p2tKeyScan scan = p2tSeekObjKey(objects, id, gen, "/Contents");
+    if (scan == p2tKeyScan::NotSought) {
         eng.debugLog.logWrite("p2tDivePage", "オブジェクトへのシークで失敗しました");
         return false;
     }
-    for (;;) {
-        std::string t = p2tGetToken(eng.fileNo);
-        if (t == "/Contents")
-            break;
-        if (t == "endobj" || p2tIsEOF(eng.fileNo))
-            return true; // no contents: the header only, no footer, no progress step
-    }
+    if (scan == p2tKeyScan::Missing)
+        return true; // no contents: the header only, no footer, no progress step
     std::string t = p2tGetToken(eng.fileNo);
     if (t == "[") {
         for (;;) {
@@ -186,7 +175,7 @@ bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen)
         return false;
     }
     bool result = true;
-    writeHeadFoot(eng, 1);
+    p2tWriteHeadFoot(eng, 1);
     eng.progress.setChildValue(eng.pageNo + 1);
     if (eng.progress.cancelButtonPushed())
         result = false;
@@ -311,6 +300,11 @@ bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& f
         return false;
     }
 
+    return p2tAnalyzeBytes(eng, bytes, zeroTail);
+}
+
+bool p2tAnalyzeBytes(p2tEngine& eng, std::string_view bytes, bool zeroTail)
+{
     eng.decodeBudget -= static_cast<int64_t>(bytes.size());
     if (eng.decodeBudget < 0)
         return false; // the file has decoded far more than it could hold: it stops here
@@ -327,6 +321,9 @@ bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& f
     // nothing. Most lines of a drawing end in no show operator and cost no
     // more than the search for their end.
     std::string text;
+    // Room for what the stream most likely gives, made once: the text is
+    // rarely longer than the stream, and room not written takes no memory.
+    text.reserve(bytes.size() + 2);
     size_t start = 0;
     auto lineEnd = [&](size_t at) {
         if (at > start)

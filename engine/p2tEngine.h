@@ -13,6 +13,7 @@
 
 #include "engine/compress.h"
 #include "engine/debugLog.h"
+#include "engine/extended/extendedReading.h"
 #include "engine/frontEnd.h"
 #include "engine/p2tCIDModule.h"
 #include "engine/p2tFileReadModule.h"
@@ -68,6 +69,9 @@ struct p2tEngine {
     // decode a small multiple of their size.
     int64_t decodeBudget = INT64_MAX; // set for each file by p2tMain
     static int64_t decodeBudgetFor(int64_t fileLength) { return 64 * fileLength + (256 << 20); }
+
+    // The extended reading mode's per-file state.
+    p2tExtendedState extended;
 
     ObjCacheContext objects() { return {fileNo, objCache, debugLog}; }
     uint32_t now() const;

@@ -5,10 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "platform/system.h"
 
 namespace {
 
@@ -195,6 +201,103 @@ size_t p2tReader::appendTokenRun(std::string& token)
     return n;
 }
 
+// The next token from `from` on, when it and the byte after it lie in the
+// window before its last byte (no step of the byte-by-byte reading then meets
+// the end of the file): its bytes [first, end), where reading goes on (next)
+// and one past the last byte looked at (looked), which is what the reading
+// costs of the budget.
+bool p2tReader::tokenInWindow(const uint8_t* from, TokenBounds& t) const
+{
+    const uint8_t* const limit = buf_ + bufLen_ - 1;
+    const uint8_t* first = from;
+    while (first < limit && isWhitespace(*first))
+        ++first;
+    if (first >= limit)
+        return false;
+    const uint8_t c = *first;
+    const uint8_t* end = first + 1; // one past the token's last byte
+    if (c == '[' || c == ']' || c == '(' || c == ')') {
+        t = {first, end, end, end};
+        return true;
+    }
+    const bool* const continues = kTokenBytes.continues;
+    // Most tokens are short: a few bytes one at a time before the long steps.
+    for (int k = 0; k < 8 && end < limit && continues[*end]; ++k)
+        ++end;
+    if (end < limit && continues[*end]) {
+#if defined(__SSE2__)
+        // Sixteen bytes a step: the bytes that end a token (whitespace and
+        // delimiters; "()" and "<>" each compared as one after setting a bit).
+        const __m128i one = _mm_set1_epi8(1), two = _mm_set1_epi8(2);
+        while (limit - end >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end));
+            const __m128i spaces = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')),
+                                                             _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))),
+                                                _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
+            const __m128i brackets = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('[')),
+                                                  _mm_cmpeq_epi8(v, _mm_set1_epi8(']')));
+            const __m128i others = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, one), _mm_set1_epi8(')')),
+                                                             _mm_cmpeq_epi8(_mm_or_si128(v, two), _mm_set1_epi8('>'))),
+                                                _mm_cmpeq_epi8(v, _mm_set1_epi8('/')));
+            auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(spaces, brackets), others)));
+            if (ends != 0) {
+                end += std::countr_zero(ends);
+                break;
+            }
+            end += 16;
+        }
+#endif
+        while (limit - end >= 4 && (continues[end[0]] & continues[end[1]] & continues[end[2]] & continues[end[3]]))
+            end += 4;
+    }
+    while (end < limit && continues[*end])
+        ++end;
+    if (end >= limit)
+        return false;
+    const uint8_t d = *end; // whitespace or a delimiter
+    if (isWhitespace(d)) {
+        if (d == '\r') // a CR's LF is taken with it
+            t = {first, end, end + (end[1] == '\n' ? 2 : 1), end + 2};
+        else
+            t = {first, end, end + 1, end + 1};
+    } else if (end == first + 1 && ((c == '<' && d == '<') || (c == '>' && d == '>'))) {
+        t = {first, end + 1, end + 1, end + 1}; // "<<" or ">>"
+    } else {
+        t = {first, end, end, end + 1}; // the delimiter starts the next token
+    }
+    return true;
+}
+
+bool p2tReader::readTokenInWindow(std::string& token)
+{
+    TokenBounds t;
+    if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
+        return false;
+    const uint8_t* const from = buf_ + (pos_ - bufStart_);
+    if (!tokenInWindow(from, t) || budget_ <= t.looked - from)
+        return false;
+    token.assign(reinterpret_cast<const char*>(t.first), static_cast<size_t>(t.end - t.first));
+    budget_ -= t.looked - from;
+    pos_ += t.next - from;
+    return true;
+}
+
+void p2tReader::skipTokensOtherThan(std::string_view a, std::string_view b)
+{
+    if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
+        return;
+    const uint8_t* from = buf_ + (pos_ - bufStart_);
+    TokenBounds t;
+    while (tokenInWindow(from, t) && budget_ > t.looked - from) {
+        std::string_view token(reinterpret_cast<const char*>(t.first), static_cast<size_t>(t.end - t.first));
+        if (token == a || token == b)
+            break;
+        budget_ -= t.looked - from;
+        pos_ += t.next - from;
+        from = t.next;
+    }
+}
+
 size_t p2tReader::readInto(uint8_t* out, size_t n)
 {
     if (pos_ < 0 || pos_ >= length_)
@@ -275,6 +378,8 @@ std::string p2tGetToken(p2tReader& fileNo)
 
 void p2tReadToken(p2tReader& fileNo, std::string& token)
 {
+    if (fileNo.readTokenInWindow(token))
+        return;
     token.clear();
     bool started = false;
     uint8_t c;
@@ -337,20 +442,26 @@ bool p2tWriteFileBytes(const std::string& path, const std::vector<uint8_t>& byte
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return ::close(fd) == 0 && done == bytes.size();
+    bool written = platform::writeAll(fd, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    return ::close(fd) == 0 && written;
 }
 
 std::optional<int32_t> p2tToLong(std::string_view token)
 {
+    // Plain digits, as in every cross-reference entry: no sign, no fraction,
+    // and too few digits for the sum to overflow.
+    if (!token.empty() && token.size() <= 18) {
+        uint64_t value = 0;
+        size_t i = 0;
+        for (; i < token.size(); ++i) {
+            const unsigned digit = static_cast<unsigned char>(token[i]) - unsigned{'0'};
+            if (digit > 9)
+                break;
+            value = value * 10 + digit;
+        }
+        if (i == token.size())
+            return value > INT32_MAX ? std::nullopt : std::optional<int32_t>(static_cast<int32_t>(value));
+    }
     size_t i = 0;
     bool negative = false;
     if (i < token.size() && (token[i] == '+' || token[i] == '-'))

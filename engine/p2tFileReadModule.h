@@ -66,8 +66,25 @@ public:
     // what reading those bytes one at a time gives.
     size_t appendTokenRun(std::string& token);
 
+    // Reads the next token straight from the window when it, and the byte
+    // after it, lie there (with room to spare before the end of the file and
+    // of the read budget); false, with nothing read, otherwise. The position
+    // and the budget end as reading the token byte by byte leaves them.
+    bool readTokenInWindow(std::string& token);
+    // Moves past the tokens that differ from a and b, as reading them would,
+    // as far as readTokenInWindow would read them; stops before a or b. For
+    // scans that look for a key through data of no interest.
+    void skipTokensOtherThan(std::string_view a, std::string_view b);
+
 private:
     uint8_t slowNextByte();
+    struct TokenBounds {
+        const uint8_t* first;
+        const uint8_t* end;
+        const uint8_t* next;
+        const uint8_t* looked;
+    };
+    bool tokenInWindow(const uint8_t* from, TokenBounds& t) const;
 
     bool open_ = false;
     int fd_ = -1;

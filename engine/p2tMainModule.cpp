@@ -1,5 +1,6 @@
 #include "engine/p2tMainModule.h"
 
+#include "engine/extended/extendedReading.h"
 #include "engine/p2tDivePagesModule.h"
 #include "engine/p2tEngine.h"
 #include "engine/p2tOutputModule.h"
@@ -12,6 +13,22 @@ namespace {
 std::string idGenText(const char* what, int32_t id, int32_t gen)
 {
     return std::string(what) + " id=" + std::to_string(id) + " gen=" + std::to_string(gen);
+}
+
+// The end of a conversion that got through its pages (or was cancelled).
+bool closeAndReport(p2tEngine& eng)
+{
+    if (!p2tOutputClose(eng)) {
+        eng.fileNo.close();
+        p2tOutputMessage(eng, "...出力ファイルがクローズできません\r\n");
+        return false;
+    }
+    eng.fileNo.close();
+    if (eng.progress.cancelButtonPushed()) {
+        p2tOutputMessage(eng, "...中断\r\n");
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -65,23 +82,18 @@ ObjCacheEntry p2tGetFirstPagesObjNumber(p2tEngine& eng, int32_t rootId, int32_t 
 {
     ObjCacheEntry result;
     ObjCacheContext objects = eng.objects();
-    if (!p2tSeekObj(objects, rootId, rootGen)) {
+    p2tKeyScan scan = p2tSeekObjKey(objects, rootId, rootGen, "/Pages");
+    if (scan == p2tKeyScan::NotSought) {
         eng.debugLog.logWrite("p2tGetFirstPagesObjNumber", "ルートオブジェクトへのシークで失敗");
         return result;
     }
-    for (;;) {
-        std::string t = p2tGetToken(eng.fileNo);
-        if (t == "/Pages") {
-            auto id = p2tToLong(p2tGetToken(eng.fileNo));
-            auto gen = p2tToLong(p2tGetToken(eng.fileNo));
-            if (id && gen) {
-                result.id = *id;
-                result.gen = *gen;
-            }
-            break;
+    if (scan == p2tKeyScan::Found) {
+        auto id = p2tToLong(p2tGetToken(eng.fileNo));
+        auto gen = p2tToLong(p2tGetToken(eng.fileNo));
+        if (id && gen) {
+            result.id = *id;
+            result.gen = *gen;
         }
-        if (t == "endobj" || p2tIsEOF(eng.fileNo))
-            break;
     }
     eng.debugLog.logWrite("p2tGetFirstPagesObjNumber", idGenText("/Pages", result.id, result.gen));
     return result;
@@ -90,19 +102,17 @@ ObjCacheEntry p2tGetFirstPagesObjNumber(p2tEngine& eng, int32_t rootId, int32_t 
 int32_t p2tGetPageCount(p2tEngine& eng, int32_t pagesId, int32_t pagesGen)
 {
     ObjCacheContext objects = eng.objects();
-    if (!p2tSeekObj(objects, pagesId, pagesGen)) {
+    p2tKeyScan scan = p2tSeekObjKey(objects, pagesId, pagesGen, "/Count");
+    if (scan == p2tKeyScan::NotSought) {
         eng.debugLog.logWrite("p2tGetPageCount", "ページ数取得に失敗 fn=1 pagesObjID=" + std::to_string(pagesId)
                                                      + " pagesobjgen=" + std::to_string(pagesGen));
         p2tOutputMessage(eng, "...ページ数取得失敗\r\n");
         return -1;
     }
-    for (;;) {
-        std::string t = p2tGetToken(eng.fileNo);
-        if (t == "/Count") // a count that is not a 32-bit number makes the file inconsistent
-            return p2tToLong(p2tGetToken(eng.fileNo)).value_or(-1);
-        if (t == "endobj" || p2tIsEOF(eng.fileNo))
-            return -1;
-    }
+    if (scan == p2tKeyScan::Missing)
+        return -1;
+    // A count that is not a 32-bit number makes the file inconsistent.
+    return p2tToLong(p2tGetToken(eng.fileNo)).value_or(-1);
 }
 
 bool p2tMain(p2tEngine& eng, const std::string& fileName)
@@ -139,6 +149,12 @@ bool p2tMain(p2tEngine& eng, const std::string& fileName)
     else if (!eng.fileNo.openFile(fileName))
         return fail("...ファイル破損");
     eng.decodeBudget = p2tEngine::decodeBudgetFor(eng.fileNo.length());
+    // Extended reading takes the file from here.
+    if (eng.settings.extended) {
+        if (const char* failure = p2tExtendedConvert(eng))
+            return fail(failure);
+        return closeAndReport(eng);
+    }
     ObjCacheContext objects = eng.objects();
     // A file that made the reader give up (exhausted()) is as unreadable as a
     // broken one.
@@ -164,15 +180,5 @@ bool p2tMain(p2tEngine& eng, const std::string& fileName)
     if (!walked && !eng.progress.cancelButtonPushed())
         return fail("...ページ矛盾");
 
-    if (!p2tOutputClose(eng)) {
-        eng.fileNo.close();
-        p2tOutputMessage(eng, "...出力ファイルがクローズできません\r\n");
-        return false;
-    }
-    eng.fileNo.close();
-    if (eng.progress.cancelButtonPushed()) {
-        p2tOutputMessage(eng, "...中断\r\n");
-        return false;
-    }
-    return true;
+    return closeAndReport(eng);
 }

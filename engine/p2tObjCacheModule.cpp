@@ -125,6 +125,7 @@ ObjCacheEntry p2tGetObjCache(ObjCacheContext& ctx, int32_t entryNo)
         if (p2tSeek(ctx.fileNo, address)) {
             std::string t; // reused: the scan may run through a whole content stream
             for (;;) {
+                ctx.fileNo.skipTokensOtherThan("/Type", "endobj"); // through the stream's data at speed
                 p2tReadToken(ctx.fileNo, t);
                 if (t == "/Type") {
                     r.type = ctx.cache.internType(p2tGetToken(ctx.fileNo));
@@ -300,5 +301,18 @@ bool p2tObjCacheConstructionSub(ObjCacheContext& ctx, int32_t& offset)
         stack.pop_back();
         if (!p2tSeek(ctx.fileNo, cur.resumeAt))
             return false;
+    }
+}
+
+p2tKeyScan p2tSeekObjKey(ObjCacheContext& ctx, int32_t id, int32_t gen, std::string_view key)
+{
+    if (!p2tSeekObj(ctx, id, gen))
+        return p2tKeyScan::NotSought;
+    for (;;) {
+        std::string t = p2tGetToken(ctx.fileNo);
+        if (t == key)
+            return p2tKeyScan::Found;
+        if (t == "endobj" || p2tIsEOF(ctx.fileNo))
+            return p2tKeyScan::Missing;
     }
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -83,6 +84,12 @@ int32_t p2tObjCacheFind(const ObjCache& cache, int32_t id, int32_t gen);
 ObjCacheEntry p2tGetObjCache(ObjCacheContext& ctx, int32_t entryNo);
 std::string p2tGetObjType(ObjCacheContext& ctx, int32_t id, int32_t gen);
 bool p2tSeekObj(ObjCacheContext& ctx, int32_t id, int32_t gen);
+
+// Seeks object id gen and reads its tokens up to key. Found leaves the reader
+// just after the key; Missing: "endobj" or the end of the file came first;
+// NotSought: the object could not be sought.
+enum class p2tKeyScan { Found, Missing, NotSought };
+p2tKeyScan p2tSeekObjKey(ObjCacheContext& ctx, int32_t id, int32_t gen, std::string_view key);
 int32_t p2tGetStartXrefPosition(ObjCacheContext& ctx);
 bool p2tObjCacheConstruction(ObjCacheContext& ctx);
 bool p2tObjCacheConstructionSub(ObjCacheContext& ctx, int32_t& offset);

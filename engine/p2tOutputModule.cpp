@@ -4,11 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <vector>
 
 #include "engine/p2tEngine.h"
+#include "platform/cp932.h"
 #include "platform/paths.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -57,15 +58,8 @@ private:
 
     void writeAll(std::string_view data)
     {
-        while (!failed_ && !data.empty()) {
-            ssize_t n = ::write(fd_, data.data(), data.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                failed_ = true; // disk full or medium gone: stop writing
-            else
-                data.remove_prefix(static_cast<size_t>(n));
-        }
+        if (!failed_ && !platform::writeAll(fd_, data))
+            failed_ = true; // disk full or medium gone: stop writing
     }
 
     int fd_;
@@ -124,8 +118,52 @@ bool p2tOutputOpen(p2tEngine& eng, const std::string& fileName)
 
 void p2tOutputWrite(p2tEngine& eng, std::string_view text)
 {
-    if (eng.output.blOpened)
+    if (!eng.output.blOpened)
+        return;
+    if (eng.settings.encoding == TextEncoding::Utf8)
+        eng.output.file->write(platform::cp932ToUtf8(text));
+    else
         eng.output.file->write(text);
+}
+
+namespace {
+
+// The code page 932 text of one character; empty when it has none. The
+// direct form only: platform::cp932TextOf, which adds the compatibility
+// form, replaces this function when it lands.
+std::string cp932TextOfCharacter(char32_t c)
+{
+    if (!platform::hasCp932Form(c))
+        return {};
+    std::u16string unit;
+    if (c >= 0x10000) {
+        unit += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+        unit += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+        unit += static_cast<char16_t>(c);
+    }
+    return platform::toCp932(unit);
+}
+
+} // namespace
+
+void p2tOutputWriteUnicode(p2tEngine& eng, std::string_view utf8)
+{
+    if (!eng.output.blOpened)
+        return;
+    if (eng.settings.encoding == TextEncoding::Utf8) {
+        eng.output.file->write(utf8);
+        return;
+    }
+    const std::u16string text = platform::utf8ToUtf16(utf8);
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        bytes += cp932TextOfCharacter(c);
+    }
+    eng.output.file->write(bytes);
 }
 
 bool p2tOutputClose(p2tEngine& eng)

@@ -59,6 +59,12 @@ struct p2tOutputState {
 
 void p2tOutputInit(p2tEngine& eng);
 bool p2tOutputOpen(p2tEngine& eng, const std::string& fileName);
-void p2tOutputWrite(p2tEngine& eng, std::string_view text); // code page 932 bytes, written unchanged
+// Code page 932 text, as the default reading makes it: written unchanged, or
+// converted to UTF-8 when the settings ask for UTF-8 text files.
+void p2tOutputWrite(p2tEngine& eng, std::string_view text);
+// Unicode text (UTF-8), as the extended reading makes it: written unchanged
+// in UTF-8 text files; in code page 932 ones each character takes its code
+// page 932 form, and a character without one is left out.
+void p2tOutputWriteUnicode(p2tEngine& eng, std::string_view utf8);
 bool p2tOutputClose(p2tEngine& eng);
 void p2tOutputMessage(p2tEngine& eng, const std::string& text); // UTF-8

@@ -1,6 +1,8 @@
 #include "engine/p2tStreamModule.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "engine/compress.h"
 #include "engine/p2tEngine.h"
@@ -87,43 +89,90 @@ struct OperandBytes {
 constexpr OperandBytes kOperandBytes;
 
 // The string operands of a line, fed in pieces (the line, then what is taken
-// as following it) with the state kept between them.
+// as following it) with the state kept between them. The text is written
+// through a pointer into room made in out beforehand: the room left always
+// exceeds the bytes not yet read, as every character of a literal string
+// takes a byte and a CID's four digits make room for four bytes of text.
 class OperandScan {
 public:
-    OperandScan(const CidTable& table, std::string& out, bool dropNul) : table_(table), out_(out), dropNul_(dropNul) {}
+    OperandScan(const CidTable& table, std::string& out, size_t bytes, bool dropNul)
+        : table_(table), out_(out), used_(out.size()), dropNul_(dropNul)
+    {
+        out_.resize(used_ + bytes + 1); // + 1: the space of a backslash at the very end
+        w_ = out_.data() + used_;
+    }
 
     void feed(std::string_view bytes)
     {
         const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
-        const size_t n = bytes.size();
-        size_t i = 0;
-        if (escaped_ && n > 0) {
+        const uint8_t* const end = p + bytes.size();
+        if (escaped_ && p < end) {
             escaped_ = false;
-            put(p2tByteChar(p[i++])); // the next character as it is; no escape is interpreted
+            put(p2tByteChar(*p++)); // the next character as it is; no escape is interpreted
         }
-        while (i < n) {
+        while (p < end) {
             if (state_ == Literal) {
-                size_t run = i;
-                while (run < n && kOperandBytes.plain[p[run]])
-                    ++run;
-                out_.append(reinterpret_cast<const char*>(p) + i, run - i);
-                if (run == n)
+                // Writes through w_ may touch any char, this object's fields
+                // included as far as the compiler knows: the loop keeps its own.
+                char* w = w_;
+                const bool* const plain = kOperandBytes.plain;
+#if defined(__SSE2__)
+                // Sixteen bytes a step, stored whole (the room left exceeds
+                // the bytes not yet read) and kept up to the first that is
+                // not plain: a backslash, ")", NUL or any byte from 0x80 on.
+                while (end - p >= 16) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
+                    const __m128i special = _mm_or_si128(
+                        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')), _mm_cmpeq_epi8(v, _mm_set1_epi8(')'))),
+                        _mm_cmpeq_epi8(v, _mm_setzero_si128()));
+                    const auto stop = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(special, v)));
+                    const int kept = stop == 0 ? 16 : std::countr_zero(stop);
+                    w += kept;
+                    p += kept;
+                    if (kept < 16)
+                        break;
+                }
+#endif
+                while (end - p >= 4 && (plain[p[0]] & plain[p[1]] & plain[p[2]] & plain[p[3]])) {
+                    std::memcpy(w, p, 4);
+                    w += 4;
+                    p += 4;
+                }
+                while (p < end && plain[*p])
+                    *w++ = static_cast<char>(*p++);
+                w_ = w;
+                if (p == end)
                     return;
-                i = run + 1;
-                const char c = p2tByteChar(p[run]);
+                const char c = p2tByteChar(*p++);
                 if (c == ')') {
                     state_ = Outside;
                 } else if (c == '\\') {
-                    if (i == n) {
+                    if (p == end) {
                         escaped_ = true;
                         return;
                     }
-                    put(p2tByteChar(p[i++]));
+                    put(p2tByteChar(*p++));
                 } else {
                     put(c);
                 }
             } else if (state_ == Hex) {
-                const char c = p2tByteChar(p[i++]);
+                if (digits_ == 0 && !hexStopped_) {
+                    // Whole groups of four digits at once, with the spaces between them.
+                    const int8_t* const hex = kOperandBytes.hex;
+                    while (end - p >= 4) {
+                        const int a = hex[p[0]], b = hex[p[1]], c = hex[p[2]], d = hex[p[3]];
+                        if ((a | b | c | d) < 0)
+                            break;
+                        putCid(a << 12 | b << 8 | c << 4 | d);
+                        p += 4;
+                        if (p < end && *p == ' ')
+                            ++p;
+                    }
+                    if (p == end)
+                        return;
+                }
+                const char c = p2tByteChar(*p++);
                 if (c == '>') {
                     state_ = Outside;
                 } else if (c != ' ' && !hexStopped_) {
@@ -133,19 +182,19 @@ public:
                     } else {
                         cid_ = cid_ << 4 | v;
                         if (++digits_ == 4) {
-                            out_ += p2tCID2Str(table_, cid_);
+                            putCid(cid_);
                             cid_ = 0;
                             digits_ = 0;
                         }
                     }
                 }
             } else {
-                const uint8_t c = p[i++];
+                const uint8_t c = *p++;
                 if (c == '(') {
                     state_ = Literal;
                 } else if (c == '<') {
                     state_ = Hex;
-                    hexStart_ = out_.size(); // a hex string gives its text only when it is closed
+                    hexStart_ = w_; // a hex string gives its text only when it is closed
                     cid_ = 0;
                     digits_ = 0;
                     hexStopped_ = false;
@@ -159,22 +208,43 @@ public:
         if (escaped_)
             put(' ');
         if (state_ == Hex)
-            out_.resize(hexStart_);
+            w_ = hexStart_;
+        out_.resize(static_cast<size_t>(w_ - out_.data()));
     }
 
 private:
     void put(char c)
     {
         if (!(dropNul_ && c == '\0'))
-            out_ += c;
+            *w_++ = c;
+    }
+
+    void putCid(int cid)
+    {
+        const std::string& text = p2tCID2Str(table_, cid);
+        // Its four digits gave no text of their own, which leaves room for
+        // four bytes; a longer text makes more.
+        if (text.size() > 4) {
+            const size_t at = static_cast<size_t>(w_ - out_.data());
+            const size_t hexAt = static_cast<size_t>(hexStart_ - out_.data());
+            out_.resize(out_.size() + text.size());
+            w_ = out_.data() + at;
+            hexStart_ = out_.data() + hexAt;
+        }
+        char* w = w_;
+        for (char c : text)
+            *w++ = c;
+        w_ = w;
     }
 
     const CidTable& table_;
     std::string& out_;
+    const size_t used_;
+    char* w_;
     const bool dropNul_;
     enum { Outside, Literal, Hex } state_ = Outside;
     bool escaped_ = false; // a backslash ended the last piece
-    size_t hexStart_ = 0;
+    char* hexStart_ = nullptr;
     int cid_ = 0;
     int digits_ = 0;
     bool hexStopped_ = false;
@@ -185,7 +255,7 @@ private:
 void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::string_view suffix, std::string& out,
                              bool dropNul)
 {
-    OperandScan scan(table, out, dropNul);
+    OperandScan scan(table, out, line.size() + suffix.size(), dropNul);
     scan.feed(line);
     scan.feed(suffix);
     scan.finish();

@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/p2tCIDModule.h"
 #include "engine/p2tFileReadModule.h"
@@ -31,7 +34,7 @@ std::string p2tStringOperands2Str(const CidTable& table, std::string_view line);
 void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::string_view suffix, std::string& out,
                              bool dropNul);
 // Calls lineEnd(i) for each i where bytes[i] is CR or LF, in order. The
-// bytes are searched eight at a time.
+// bytes are searched eight or sixteen at a time.
 template <class LineEnd>
 void p2tForEachLineEnd(std::string_view bytes, LineEnd&& lineEnd)
 {
@@ -40,6 +43,16 @@ void p2tForEachLineEnd(std::string_view bytes, LineEnd&& lineEnd)
     auto zeros = [](uint64_t v) { return ~(((v & kLow7) + kLow7) | v | kLow7); };
     const size_t n = bytes.size();
     size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes a step where the processor has the instructions for it.
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+        auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        for (; ends != 0; ends &= ends - 1)
+            lineEnd(i + static_cast<size_t>(std::countr_zero(ends)));
+    }
+#endif
     for (; i + 8 <= n; i += 8) {
         uint64_t x;
         std::memcpy(&x, bytes.data() + i, sizeof x);

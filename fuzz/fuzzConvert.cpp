@@ -1,4 +1,4 @@
-// Fuzz target: the whole conversion of one PDF held in memory (reader, object
+// Fuzz targets: the whole conversion of one PDF held in memory (reader, object
 // cache, page tree walk, content streams, extraction), with fake windows and
 // the text file in memory.
 //
@@ -124,16 +124,16 @@ Outcome convert(const Settings& settings, unsigned flags, std::string_view pdf, 
     } else {
         fuzzCheck(endsWithLineBreak(log.text()), "a failure without a complete line in the log");
     }
-    fuzzCheck(boxes.shown.empty(), "a message box during a conversion");
+    fuzzCheck(boxes.shown().empty(), "a message box during a conversion");
     return {ok, log.text(), std::move(files.text)};
 }
 
-} // namespace
-
-bool fuzzConvertOne(const uint8_t* data, size_t size)
+// One input under both modes' rules; `extended` turns on extended reading.
+bool convertInput(const uint8_t* data, size_t size, bool extended)
 {
     const unsigned flags = size > 0 ? data[0] ^ '%' : 0;
     Settings settings;
+    settings.extended = extended;
     settings.OWConfirm = false; // nothing to overwrite: the text file is never on disk
     settings.CRLF = !(flags & 1);
     settings.headfootUse[0] = !(flags & 2);
@@ -154,10 +154,21 @@ bool fuzzConvertOne(const uint8_t* data, size_t size)
     return fromMemory.ok;
 }
 
+} // namespace
+
+bool fuzzConvertOne(const uint8_t* data, size_t size) { return convertInput(data, size, false); }
+bool fuzzConvertExtendedOne(const uint8_t* data, size_t size) { return convertInput(data, size, true); }
+
 #ifndef SCRIVLET_REPLAY
+// The same source makes two fuzzers: the default mode's, and with
+// SCRIVLET_FUZZ_EXTENDED the extended reading mode's.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+#ifdef SCRIVLET_FUZZ_EXTENDED
+    fuzzConvertExtendedOne(data, size);
+#else
     fuzzConvertOne(data, size);
+#endif
     return 0;
 }
 #endif

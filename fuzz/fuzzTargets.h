@@ -72,6 +72,8 @@ inline void fuzzWriteFile(const std::string& path, std::string_view bytes)
 
 // One whole conversion of data as a PDF; true when the engine converted it.
 bool fuzzConvertOne(const uint8_t* data, size_t size);
+// The same with extended reading on.
+bool fuzzConvertExtendedOne(const uint8_t* data, size_t size);
 // The settings file reader and writer over data as a settings file.
 void fuzzProfileOne(const uint8_t* data, size_t size);
 // The CMap reader and the font loader of the extended reading mode.

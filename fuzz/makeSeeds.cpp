@@ -3,7 +3,10 @@
 // must fail (damaged, refused, or settings that stop the file); every other
 // file must convert. The replay test holds the seeds to that.
 //
-// Usage: makeSeeds FOLDER
+// With "extended", the seeds of fuzzConvertExtended instead: the structures
+// and filters only extended reading opens.
+//
+// Usage: makeSeeds FOLDER [extended]
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -210,13 +213,79 @@ std::map<std::string, std::string> seeds()
 
 } // namespace
 
+// A three-page document written with the storage asked for.
+std::string modernDocument(const std::string& storage, const std::string& filterDict, const std::string& encoded)
+{
+    const std::vector<std::pair<int, std::string>> dicts = {
+        {1, "<< /Type /Catalog /Pages 2 0 R >>"},
+        {2, "<< /Type /Pages /Kids [3 0 R 5 0 R] /Count 2 /Resources << >> /MediaBox [0 0 612 792] >>"},
+        {3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R /Rotate 90 >>"},
+        {5, "<< /Type /Page /Parent 2 0 R /Contents [4 0 R 6 0 R] >>"},
+    };
+    PdfWriter w;
+    auto streams = [&] {
+        w.object(4, "<< /Length " + std::to_string(encoded.size()) + filterDict + " >>\nstream\n" + encoded
+                        + "\nendstream");
+        w.stream(6, showText("more"), true);
+    };
+    if (storage == "xref-stream") {
+        for (const auto& [num, body] : dicts)
+            w.object(num, body);
+        streams();
+        w.xrefStream(7, "/Size 9 /Root 1 0 R");
+    } else if (storage == "object-stream") {
+        w.objectStream(8, dicts);
+        streams();
+        w.xrefStream(7, "/Size 9 /Root 1 0 R");
+    } else if (storage == "hybrid") {
+        w.objectStream(8, dicts);
+        streams();
+        size_t at = w.xrefStream(7, "/Size 9", true);
+        w.section("/Size 9 /Root 1 0 R /XRefStm " + std::to_string(at));
+    } else { // an update chain: a table, then a stream section
+        for (const auto& [num, body] : dicts)
+            w.object(num, body);
+        streams();
+        size_t first = w.section("/Size 9 /Root 1 0 R");
+        w.objectStream(8, {dicts[2]});
+        w.xrefStream(7, "/Size 9 /Root 1 0 R /Prev " + std::to_string(first));
+    }
+    return w.str();
+}
+
+std::map<std::string, std::string> extendedSeeds()
+{
+    std::map<std::string, std::string> s;
+    const std::string text = showText("Hello") + "T*\n(again) Tj\n";
+    for (const char* storage : {"xref-stream", "object-stream", "hybrid", "chain"})
+        s[std::string(storage) + ".pdf"] = modernDocument(storage, " /Filter /FlateDecode", deflateBytes(text));
+    s["lzw.pdf"] = modernDocument("object-stream", " /Filter /LZWDecode", lzwEncode(text));
+    s["lzw-early-0.pdf"] = modernDocument("xref-stream", " /Filter /LZW /DecodeParms << /EarlyChange 0 >>",
+                                          lzwEncode(text, false));
+    s["ascii85-flate.pdf"] = modernDocument("hybrid", " /Filter [/A85 /Fl]", ascii85Encode(deflateBytes(text)));
+    s["runlength.pdf"] = modernDocument("chain", " /Filter /RunLengthDecode", runLengthEncode(text));
+    s["asciihex.pdf"] = modernDocument("xref-stream", " /Filter /AHx", "48656c6c6f>");
+    s["png-predictor.pdf"] = modernDocument(
+        "object-stream", " /Filter /FlateDecode /DecodeParms << /Predictor 15 /Colors 1 /Columns 6 >>",
+        deflateBytes(pngPredict(text, 6, 5)));
+    s["tiff-predictor.pdf"] = modernDocument(
+        "xref-stream", " /Filter /FlateDecode /DecodeParms << /Predictor 2 /Colors 1 /Columns 8 >>", deflateBytes(text));
+    s["image-filter.pdf"] = modernDocument("xref-stream", " /Filter /DCTDecode", "\xFF\xD8\xFF");
+    // No startxref: the table is rebuilt from the objects.
+    std::string damaged = modernDocument("object-stream", " /Filter /FlateDecode", deflateBytes(text));
+    damaged.resize(damaged.rfind("startxref"));
+    s["no-startxref.pdf"] = damaged;
+    return s;
+}
+
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: makeSeeds FOLDER\n");
+    const bool extended = argc == 3 && std::string(argv[2]) == "extended";
+    if (argc != 2 && !extended) {
+        std::fprintf(stderr, "usage: makeSeeds FOLDER [extended]\n");
         return 2;
     }
-    for (const auto& [name, bytes] : seeds()) {
+    for (const auto& [name, bytes] : extended ? extendedSeeds() : seeds()) {
         std::ofstream out(std::string(argv[1]) + "/" + name, std::ios::binary);
         out << bytes;
         if (!out) {

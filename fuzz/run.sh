@@ -4,7 +4,7 @@
 # (fuzz/corpus-work/, kept between runs). Inputs that crash, leak, hang or
 # run out of memory land in fuzz/crashes/<target>/.
 #
-# Usage: fuzz/run.sh [SECONDS] [TARGET...]     TARGET: convert, profile, fonts
+# Usage: fuzz/run.sh [SECONDS] [TARGET...]     TARGET: convert, extended, profile, fonts
 # Extra libFuzzer flags may be given in FUZZ_FLAGS, e.g. to go on after a
 # finding: FUZZ_FLAGS="-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1".
 set -euo pipefail
@@ -25,12 +25,13 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DSCRIVLET_FUZZ=ON -DSCRIVLET_BUILD_GUI=OFF -DSCRIVLET_BUILD_TESTS=OFF \
     -DCMAKE_PROJECT_INCLUDE="$fuzz/addLate.cmake" >/dev/null
 fi
-cmake --build "$build" -j"$(nproc)" --target fuzzConvert fuzzProfile fuzzFonts
+cmake --build "$build" -j"$(nproc)" --target fuzzConvert fuzzConvertExtended fuzzProfile fuzzFonts
 
 status=0
 for t in "${targets[@]}"; do
   case $t in
     convert) exe=fuzzConvert; extra=(-dict="$fuzz/pdf.dict") ;;
+    extended) exe=fuzzConvertExtended; extra=(-dict="$fuzz/pdf.dict") ;;
     profile) exe=fuzzProfile; extra=() ;;
     fonts) exe=fuzzFonts; extra=() ;;
     *) echo "unknown target: $t" >&2; exit 2 ;;

@@ -1,5 +1,10 @@
 #include "platform/paths.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
 #include "platform/system.h"
 
 std::string getFileName(const std::string& path)
@@ -27,3 +32,17 @@ std::string getBaseName(const std::string& path)
 bool isFolder(const std::string& path) { return platform::isDirectory(path); }
 
 bool fileExists(const std::string& path) { return platform::findFile(path); }
+
+std::string absolutePath(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    std::vector<char> buffer(4096);
+    while (!getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE || buffer.size() > (1u << 20))
+            return path; // no working folder to be had: the path stays as typed
+        buffer.resize(buffer.size() * 2);
+    }
+    std::string folder = buffer.data();
+    return folder == "/" ? "/" + path : folder + "/" + path;
+}

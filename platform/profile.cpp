@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system.h"
+
 namespace platform {
 namespace {
 
@@ -115,19 +117,6 @@ bool readWholeFile(const std::string& fileName, std::string& content)
         content.append(buf, static_cast<size_t>(n));
     }
     close(fd);
-    return true;
-}
-
-bool writeAll(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        ssize_t n = write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data.remove_prefix(static_cast<size_t>(n));
-    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -20,5 +21,9 @@ bool findFile(const std::string& path);
 
 // True for an existing folder (symbolic links followed); any error gives false.
 bool isDirectory(const std::string& path);
+
+// Writes all of data to the file descriptor, again after an interrupted or
+// short write; false when a write fails (disk full, medium gone).
+bool writeAll(int fd, std::string_view data);
 
 } // namespace platform

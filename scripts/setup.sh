@@ -3,7 +3,10 @@
 # that are not there yet.
 set -euo pipefail
 packages=(g++ make cmake pkg-config zlib1g-dev libgtest-dev qt6-base-dev poppler-data aglfn fonts-urw-base35
-          fonts-ipaexfont-gothic "$@")
+          fonts-ipaexfont-gothic qt6-translations-l10n nettle-dev qpdf
+          # the Debian package: manual pages, icons, packing and its checks
+          scdoc librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream
+          "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")

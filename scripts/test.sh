@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once in a normal build, once more
-# with AddressSanitizer and UndefinedBehaviorSanitizer (leaks included).
+# with AddressSanitizer and UndefinedBehaviorSanitizer (leaks included). In
+# between, the Debian package of the normal build is made and tried out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -10,6 +11,8 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
+# The Debian package, from the same build: built, installed, used, removed.
+scripts/package-test.sh
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSCRIVLET_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "engine/p2tStreamModule.h"
+#include "platform/places.h"
 #include "tests/support/appHarness.h"
 #include "tests/support/pdfWriter.h"
 
@@ -45,6 +46,10 @@ TEST(BatchTest, FilesOfAFolderBeforeItsSubfoldersEachInNameOrder)
     ASSERT_TRUE(runConversion(h.app, h.work.path() + "/"));
     EXPECT_EQ(h.app.run.targetFiles, (std::vector<std::string>{w + "/a.PDF", w + "/c.pdf"}))
         << "a trailing separator names the same folder";
+    const std::string ask = "以下のファイルは既に存在します。上書きしますか？\r";
+    EXPECT_EQ(h.boxTexts(), (std::vector<std::string>{"処理が終了しました", ask + w + "/a.txt", ask + w + "/c.txt",
+                                                      "処理が終了しました"}))
+        << "the second run asks about the text files of the first";
 }
 
 TEST(BatchTest, LogLinesAndSummary)
@@ -60,7 +65,7 @@ TEST(BatchTest, LogLinesAndSummary)
     // a.pdf: three progress steps of the engine count (0 before the tick, then 1 and 2).
     EXPECT_EQ(h.log.text(), w + "/a.pdf...done(2.004秒)\r\n" + w + "/b.pdf...出力ファイルが開けません\r\n");
     EXPECT_EQ(h.boxTexts().back(), "処理が終了しました");
-    EXPECT_EQ(h.boxes.shown.back().icon, MessageBoxes::Icon::Information);
+    EXPECT_EQ(h.boxes.shown().back().icon, MessageBoxes::Icon::Information);
     EXPECT_FALSE(h.progress.visible);
     EXPECT_EQ(h.progress.parentPercents.back(), 100);
     EXPECT_EQ(h.app.run.filesConverted, 1);
@@ -89,7 +94,7 @@ TEST(BatchTest, SingleFilesAndBadPaths)
                                 "指定されたファイル/フォルダは存在しません\r" + h.work.file("missing.pdf"),
                                 "指定されたファイルはPDFファイルではありません\r" + h.work.file("report.pdf.bak"),
                             }));
-    EXPECT_EQ(h.boxes.shown[0].icon, MessageBoxes::Icon::Critical);
+    EXPECT_EQ(h.boxes.shown()[0].icon, MessageBoxes::Icon::Critical);
     EXPECT_EQ(h.log.text(), "previous run\r\n") << "the log is untouched";
 
     EXPECT_TRUE(runConversion(h.app, file));
@@ -98,6 +103,8 @@ TEST(BatchTest, SingleFilesAndBadPaths)
     EXPECT_TRUE(runConversion(h.app, h.work.file("old.pdf")));
     EXPECT_EQ(h.app.run.targetFiles, std::vector<std::string>{h.work.file("old.pdf/inner.pdf")})
         << "a folder named like a PDF is searched";
+    EXPECT_EQ(h.boxTexts().size(), 4u);
+    EXPECT_EQ(h.boxTexts().back(), "処理が終了しました") << "after each of the last two runs";
 }
 
 TEST(BatchTest, EmptyFolderEndsWithTheSummary)
@@ -160,7 +167,7 @@ TEST(BatchTest, CancelDuringTheSearchKeepsThePreviousLog)
     };
     EXPECT_FALSE(runConversion(h.app, h.work.path()));
     EXPECT_EQ(h.boxTexts(), std::vector<std::string>{"中断されました"});
-    EXPECT_EQ(h.boxes.shown[0].icon, MessageBoxes::Icon::Exclamation);
+    EXPECT_EQ(h.boxes.shown()[0].icon, MessageBoxes::Icon::Exclamation);
     EXPECT_EQ(h.log.text(), "previous");
     EXPECT_EQ(h.app.run.targetCount, 10);
 }
@@ -178,6 +185,7 @@ TEST(BatchTest, PlusMarksCarryOverFromSearchToSearch)
     runConversion(h.app, h.work.path()); // the 300th entry starts again with one "+"
     EXPECT_EQ(h.notice.caption_, "フォルダ内検索中…+");
     EXPECT_EQ(h.app.searchTick, 0);
+    EXPECT_EQ(h.boxTexts(), std::vector<std::string>(3, "処理が終了しました"));
 }
 
 TEST(BatchTest, TheSubfolderSettingIsReadAnewInEveryFolder)
@@ -193,6 +201,7 @@ TEST(BatchTest, TheSubfolderSettingIsReadAnewInEveryFolder)
     runConversion(h.app, h.work.path());
     // The top folder had already decided to search its subfolders; a/ decides anew.
     EXPECT_EQ(h.app.run.targetFiles, (std::vector<std::string>{h.work.file("a/x.pdf"), h.work.file("b/y.pdf")}));
+    EXPECT_EQ(h.boxTexts(), std::vector<std::string>{"処理が終了しました"});
 }
 
 TEST(BatchTest, LinkLoopsAreSearchedOnceAndUnreadableFoldersEndTheSearch)
@@ -203,6 +212,7 @@ TEST(BatchTest, LinkLoopsAreSearchedOnceAndUnreadableFoldersEndTheSearch)
     ASSERT_EQ(symlink(h.work.file("a").c_str(), h.work.file("link-to-a").c_str()), 0);
     EXPECT_TRUE(runConversion(h.app, h.work.path()));
     EXPECT_EQ(h.app.run.targetFiles, std::vector<std::string>{h.work.file("a/x.pdf")});
+    EXPECT_EQ(h.boxTexts(), std::vector<std::string>{"処理が終了しました"});
 
     if (geteuid() != 0) {
         AppHarness u;
@@ -212,6 +222,7 @@ TEST(BatchTest, LinkLoopsAreSearchedOnceAndUnreadableFoldersEndTheSearch)
         chmod(u.work.file("a/locked").c_str(), 0);
         runConversion(u.app, u.work.path());
         EXPECT_EQ(u.app.run.targetFiles, std::vector<std::string>{u.work.file("first.pdf")});
+        EXPECT_EQ(u.boxTexts(), std::vector<std::string>{"処理が終了しました"});
         chmod(u.work.file("a/locked").c_str(), 0755);
     }
 }
@@ -235,8 +246,32 @@ TEST(SettingsTest, DefaultsWithoutAnIniFileAndTheSevenKeysAtExit)
     programExit(h.app, windows); // safe to run twice
     EXPECT_EQ(readFile(h.programDir.file("Scrivlet.ini")),
               "[envs]\r\nOWConfirm=True\r\nCRLF=True\r\nsubFolder=True\r\n[headfoot]\r\nuse0=True\r\n"
-              "format0=---%P/%A---\r\nuse1=False\r\nformat1=---%P/%A---\r\n");
+              "format0=---%P/%A---\r\nuse1=False\r\nformat1=---%P/%A---\r\n"
+              "[extended]\r\nextended=False\r\nencoding=Shift_JIS\r\n");
     EXPECT_EQ(windows.calls, "initMain initOption show unload end unload end ");
+}
+
+TEST(SettingsTest, AnInstalledProgramReadsItsDataThereAndKeepsSettingsInTheUsersFolder)
+{
+    TempDir root;
+    ScopedEnv xdg("XDG_CONFIG_HOME", root.file("config"));
+    const std::string bin = root.file("bin"), data = bin + "/" + platform::kDataFromProgramFolder;
+    std::filesystem::create_directories(data);
+    std::filesystem::copy_file(platform::programFolder() + "/AdobeCID.dat", data + "/AdobeCID.dat");
+    AppHarness h;
+    FakeWindows windows;
+    h.app.programFolder = bin;
+    h.app.cidTable = CidTable{};
+    ASSERT_TRUE(programStart(h.app, windows));
+    EXPECT_EQ(p2tCID2Str(h.app.cidTable, 34), "A");
+    h.app.settings.CRLF = false;
+    programExit(h.app, windows);
+    EXPECT_FALSE(std::filesystem::exists(bin + "/Scrivlet.ini"));
+
+    AppHarness again;
+    again.app.programFolder = bin;
+    loadSettings(again.app);
+    EXPECT_FALSE(again.app.settings.CRLF) << readFile(root.file("config/Scrivlet/Scrivlet.ini"));
 }
 
 TEST(SettingsTest, OnceTheFileExistsMissingKeysAreFalseOrEmpty)
@@ -250,6 +285,14 @@ TEST(SettingsTest, OnceTheFileExistsMissingKeysAreFalseOrEmpty)
     EXPECT_FALSE(h.app.settings.headfootUse[1]);
     EXPECT_EQ(h.app.settings.headfootFormat[0], "");
     EXPECT_EQ(h.app.settings.headfootFormat[1], "");
+    EXPECT_FALSE(h.app.settings.extended) << "the newer keys: missing means the default";
+    EXPECT_EQ(h.app.settings.encoding, TextEncoding::Cp932);
+
+    h.programDir.write("Scrivlet.ini", "[extended]\r\nextended=yes\r\nencoding=utf8\r\n");
+    h.app.settings.extended = true;
+    loadSettings(h.app);
+    EXPECT_FALSE(h.app.settings.extended) << "an unreadable value means the default";
+    EXPECT_EQ(h.app.settings.encoding, TextEncoding::Cp932);
 
     h.programDir.write("Scrivlet.ini", "[headfoot]\r\nformat0=" + std::string(300, 'x') + "\r\n");
     loadSettings(h.app);
@@ -263,6 +306,8 @@ TEST(SettingsTest, ChangedSettingsAreSavedAndOtherLinesKept)
     loadSettings(h.app);
     h.app.settings.CRLF = false;
     h.app.settings.headfootFormat[0] = "頁 %P";
+    h.app.settings.extended = true;
+    h.app.settings.encoding = TextEncoding::Utf8;
     saveSettings(h.app);
     std::string ini = readFile(h.programDir.file("Scrivlet.ini"));
     EXPECT_EQ(ini.substr(0, 8), "; mine\r\n");
@@ -274,6 +319,8 @@ TEST(SettingsTest, ChangedSettingsAreSavedAndOtherLinesKept)
     loadSettings(again.app);
     EXPECT_EQ(again.app.settings.headfootFormat[0], "頁 %P");
     EXPECT_FALSE(again.app.settings.CRLF);
+    EXPECT_TRUE(again.app.settings.extended);
+    EXPECT_EQ(again.app.settings.encoding, TextEncoding::Utf8);
 }
 
 TEST(SettingsTest, MissingCidTableEndsTheStart)

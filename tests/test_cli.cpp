@@ -13,11 +13,14 @@
 #include <thread>
 
 #include "app/uiMainModule.h"
+#include "cli/consoleOptions.h"
 #include "platform/system.h"
 #include "tests/support/pdfWriter.h"
 #include "tests/support/tempDir.h"
 
 namespace {
+
+const std::string kPdf = simplePdf({showText("Hello")});
 
 struct Outcome {
     int status;
@@ -48,14 +51,28 @@ protected:
             dup2(in, 0);
             dup2(out, 1);
             dup2(err, 2);
-            std::vector<char*> argv{tool.data()};
-            for (const std::string& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(tool.c_str(), argv.data());
-            _exit(127);
+            exec(args);
         }
         return pid;
+    }
+
+    [[noreturn]] void exec(const std::vector<std::string>& args)
+    {
+        std::vector<char*> argv{tool.data()};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(tool.c_str(), argv.data());
+        _exit(127);
+    }
+
+    // A folder of four PDF files; the third one's text file exists already.
+    std::string folderWithOneTextFile(const std::string& name)
+    {
+        for (const char* pdf : {"a", "b", "c", "d"})
+            work.write(name + "/" + pdf + ".pdf", kPdf);
+        work.write(name + "/c.txt", "mine");
+        return work.file(name);
     }
 
     Outcome finish(pid_t pid)
@@ -76,14 +93,8 @@ protected:
         int master = -1;
         winsize size{24, 200, 0, 0};
         pid_t pid = forkpty(&master, nullptr, nullptr, &size);
-        if (pid == 0) {
-            std::vector<char*> argv{tool.data()};
-            for (const std::string& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(tool.c_str(), argv.data());
-            _exit(127);
-        }
+        if (pid == 0)
+            exec(args);
         if (whileRunning)
             whileRunning(pid);
         char buf[4096];
@@ -116,8 +127,6 @@ protected:
         return lines;
     }
 };
-
-const std::string kPdf = simplePdf({showText("Hello")});
 
 } // namespace
 
@@ -177,10 +186,7 @@ TEST_F(CliTest, LogLinesAndMessagesKeepTheirOrderInOneStream)
     // The log is written in batches when it is not a terminal: a question or
     // message must still come after the log text written before it.
     for (std::string jobs : {"1", "3"}) {
-        std::string folder = work.file("docs" + jobs);
-        for (const char* name : {"a", "b", "c", "d"})
-            work.write("docs" + jobs + "/" + name + ".pdf", kPdf);
-        work.write("docs" + jobs + "/c.txt", "mine");
+        std::string folder = folderWithOneTextFile("docs" + jobs);
         Outcome r = finish(start({"--jobs", jobs, folder}, true));
         EXPECT_EQ(r.status, 1);
         std::vector<std::string> inOrder{folder + "/a.pdf...done(",
@@ -237,10 +243,7 @@ TEST_F(CliTest, CtrlCStopsAfterTheCurrentPage)
 TEST_F(CliTest, OnATerminalLogLinesAndQuestionsNeverShareALineWithTheBar)
 {
     for (std::string jobs : {"1", "2"}) {
-        std::string folder = work.file("docs" + jobs);
-        for (const char* name : {"a", "b", "c", "d"})
-            work.write("docs" + jobs + "/" + name + ".pdf", kPdf);
-        work.write("docs" + jobs + "/c.txt", "mine");
+        std::string folder = folderWithOneTextFile("docs" + jobs);
         std::string raw;
         std::vector<std::string> screen = onTerminal({"--jobs", jobs, folder}, raw);
         EXPECT_NE(raw.find(" files"), std::string::npos) << "the bar was drawn";
@@ -270,4 +273,48 @@ TEST_F(CliTest, OnATerminalCtrlCIsNamedAfterEveryStoppedFile)
     });
     const std::vector<std::string> expected{a + "...中断", b + "...中断", "Ctrl-Cで中断しました", ""};
     EXPECT_EQ(screen, expected) << raw;
+TEST(ConsoleOptionsTest, ParsesOptionsAndReportsUsageErrorsInOneLine)
+{
+    using Action = CommandLine::Action;
+    CommandLine c = parseCommandLine({"--no-subfolders", "--overwrite", "--header", "<%P>", "--no-footer",
+                                      "--extended", "--encoding", "utf-8", "--jobs=3", "a.pdf"});
+    ASSERT_EQ(c.action, Action::Convert) << c.usageError;
+    Settings s;
+    applyConsoleOptions(c.options, s);
+    EXPECT_FALSE(s.subFolder);
+    EXPECT_FALSE(s.OWConfirm);
+    EXPECT_TRUE(s.CRLF) << "not named: as read from the INI file";
+    EXPECT_EQ(s.headfootFormat[0], "<%P>");
+    EXPECT_FALSE(s.headfootUse[1]);
+    EXPECT_TRUE(s.extended);
+    EXPECT_EQ(s.encoding, TextEncoding::Utf8);
+    EXPECT_EQ(c.options.jobs, 3);
+    EXPECT_EQ(c.options.path, "a.pdf");
+    EXPECT_EQ(parseCommandLine({"--", "-odd.pdf"}).options.path, "-odd.pdf");
+    EXPECT_EQ(parseCommandLine({"x.pdf", "--help"}).action, Action::ShowHelp);
+    EXPECT_EQ(parseCommandLine({"--version"}).action, Action::ShowVersion);
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> errors{
+        {{"--jobs", "0", "a.pdf"}, "--jobs takes a number from 1 to 256, not \"0\""},
+        {{"--jobs=x", "a.pdf"}, "--jobs takes a number from 1 to 256, not \"x\""},
+        {{"a.pdf", "b.pdf"}, "one path only, not also b.pdf"},
+        {{"a.pdf", "--header"}, "--header needs a value"},
+        {{"a.pdf", "--jobs"}, "--jobs needs a value"},
+        {{"--encoding", "latin1", "a.pdf"}, "--encoding takes cp932 or utf-8, not \"latin1\""},
+        {{"--bogus", "a.pdf"}, "unknown option --bogus"},
+        {{}, "no PDF file or folder given"},
+    };
+    for (const auto& [args, message] : errors) {
+        CommandLine e = parseCommandLine(args);
+        EXPECT_EQ(e.action, Action::UsageError) << message;
+        EXPECT_EQ(e.usageError, message);
+    }
+}
+
+TEST_F(CliTest, AUsageErrorIsOneLinePointingToHelp)
+{
+    Outcome r = run({"--jobs", "0", work.file("a.pdf")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "scrivlet-cli: --jobs takes a number from 1 to 256, not \"0\" (see scrivlet-cli --help)\n");
 }

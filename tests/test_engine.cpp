@@ -169,10 +169,10 @@ TEST(DriverTest, DecliningToOverwriteLeavesTheOldFile)
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.log, "...出力ファイルが開けません\r\n");
     EXPECT_EQ(readFile(old), "old text");
-    ASSERT_EQ(h.boxes.shown.size(), 1u);
-    EXPECT_EQ(h.boxes.shown[0].text, "以下のファイルは既に存在します。上書きしますか？\r" + old);
-    EXPECT_TRUE(h.boxes.shown[0].question);
-    EXPECT_EQ(h.boxes.shown[0].icon, MessageBoxes::Icon::Information);
+    ASSERT_EQ(h.boxes.shown().size(), 1u);
+    EXPECT_EQ(h.boxes.shown()[0].text, "以下のファイルは既に存在します。上書きしますか？\r" + old);
+    EXPECT_TRUE(h.boxes.shown()[0].question);
+    EXPECT_EQ(h.boxes.shown()[0].icon, MessageBoxes::Icon::Information);
 
     h.boxes.answers = {true};
     h.log.clear();
@@ -183,7 +183,7 @@ TEST(DriverTest, DecliningToOverwriteLeavesTheOldFile)
     h.settings.OWConfirm = false;
     r = h.convert(simplePdf({showText("again")}), false);
     EXPECT_TRUE(r.ok);
-    EXPECT_EQ(h.boxes.shown.size(), 2u) << "no question without OWConfirm";
+    EXPECT_EQ(h.boxes.shown().size(), 2u) << "no question without OWConfirm";
     EXPECT_EQ(r.text, kHeader1of1 + " \r\nagain\r\n");
 }
 
@@ -342,5 +342,35 @@ TEST(ContentsTest, LengthBeyondTheFileReadsZerosWithoutAllocatingThem)
         // The data runs on through the rest of the file and into zeros past
         // its end; the last line ends in zeros and shows nothing.
         EXPECT_EQ(r.text, kHeader1of1 + "xy\r\n") << length;
+    }
+}
+
+TEST(OutputTest, Utf8TextFilesHoldTheSameTextAsCodePage932Ones)
+{
+    // Page text, a raw byte string, and header and footer with a Japanese file name.
+    const std::string pdf = simplePdf({"BT\n<034b034c00220023> Tj\n(\xb1\xb2) Tj\nET\n", showText("x")});
+    std::string texts[2];
+    for (TextEncoding encoding : {TextEncoding::Cp932, TextEncoding::Utf8}) {
+        EngineHarness h;
+        h.settings.encoding = encoding;
+        h.settings.headfootUse[1] = true;
+        h.settings.headfootFormat[1] = "[%N]";
+        auto r = h.convert(pdf, true, "資料.pdf");
+        ASSERT_TRUE(r.ok) << r.log;
+        texts[encoding == TextEncoding::Utf8] = r.text;
+    }
+    EXPECT_NE(texts[0].find(platform::utf8ToCp932("あぃ")), std::string::npos);
+    EXPECT_EQ(texts[1], platform::cp932ToUtf8(texts[0]));
+    EXPECT_NE(texts[1].find("[資料.pdf]"), std::string::npos);
+
+    // Unicode text as the extended reading writes it.
+    for (TextEncoding encoding : {TextEncoding::Cp932, TextEncoding::Utf8}) {
+        EngineHarness h;
+        h.settings.encoding = encoding;
+        h.eng.output.file = h.memory.create("u");
+        h.eng.output.blOpened = true;
+        p2tOutputWriteUnicode(h.eng, "A漢ｱ😀\r\n");
+        EXPECT_EQ(h.memory.files["u"], encoding == TextEncoding::Utf8 ? "A漢ｱ😀\r\n" : platform::utf8ToCp932("A漢ｱ\r\n"))
+            << "a character without a code page 932 form is left out";
     }
 }

@@ -188,17 +188,17 @@ TEST(CidTableTest, StartUpFailuresShowTheMessage)
     FakeBoxes boxes;
     CidTable t;
     EXPECT_FALSE(p2tCIDInit(t, dir.path(), boxes));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "AdobeCID.datの読み込みでエラーが発生しました");
-    EXPECT_EQ(boxes.shown[0].icon, MessageBoxes::Icon::Critical);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, "AdobeCID.datの読み込みでエラーが発生しました");
+    EXPECT_EQ(boxes.shown()[0].icon, MessageBoxes::Icon::Critical);
 
     dir.write("AdobeCID.dat", "x"); // one byte: taken as is, then too few lines
     EXPECT_FALSE(p2tCIDInit(t, dir.path(), boxes));
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown().size(), 2u);
 
     dir.write("AdobeCID.dat", "not zlib data"); // no message, empty table
     EXPECT_TRUE(p2tCIDInit(t, dir.path(), boxes));
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown().size(), 2u);
 }
 
 TEST(CidTableTest, TemporaryDataFileNames)
@@ -241,7 +241,7 @@ TEST(ExtractionTest, OnePassGivesTheTextOfTheStepByStepRules)
                                   "G", "[", "]", "Tj", "TJ", "Tm", "Tf", "<034b>",
                                   // drawing: paths, and labels shown with '
                                   "12.5 300.1 m\n", "0.5 1.5 2.5 3.5 re\n", "S\n", "7.1 8.2 l\r\n",
-                                  "(label text) '\n", "(a\\)\xb1\x82 b)'\r", "<0022 034b> '\n"};
+                                  "(label text) '\n", "(a longer label \\(in one literal string\\)) Tj\n", "(a\\)\xb1\x82 b)'\r", "<0022 034b> '\n"};
     std::mt19937 rng(11);
     EngineHarness h;
     for (int round = 0; round < 3000; ++round) {

@@ -36,7 +36,7 @@ TEST(FaultTest, APdfThatDisappearsAfterTheSearchFailsAloneAndTheRunGoesOn)
     const std::string& w = h.work.path();
     EXPECT_EQ(h.log.text(), w + "/a.pdf...done(0.000秒)\r\n" + w + "/b.pdf...ファイル破損\r\n" + w
                                 + "/c.pdf...done(0.000秒)\r\n");
-    EXPECT_EQ(h.boxes.shown.back().text, "処理が終了しました");
+    EXPECT_EQ(h.boxes.shown().back().text, "処理が終了しました");
 }
 
 TEST(FaultTest, AFolderThatCannotBeOpenedEndsTheSearchThere)
@@ -53,6 +53,7 @@ TEST(FaultTest, AFolderThatCannotBeOpenedEndsTheSearchThere)
     EXPECT_TRUE(runConversion(h.app, h.work.path()));
     EXPECT_EQ(h.app.run.targetFiles, (std::vector<std::string>{h.work.file("top.pdf"), h.work.file("a/x.pdf")}))
         << "what was collected before is converted; c/ is not searched";
+    EXPECT_EQ(h.boxTexts(), std::vector<std::string>{"処理が終了しました"});
 }
 
 TEST(FaultTest, ATextFileThatCannotBeCreated)
@@ -63,6 +64,7 @@ TEST(FaultTest, ATextFileThatCannotBeCreated)
     std::string pdf = h.work.write("a.pdf", kPdf);
     EXPECT_TRUE(runConversion(h.app, pdf));
     EXPECT_EQ(h.log.text(), pdf + "...出力ファイルが開けません\r\n");
+    EXPECT_EQ(h.boxTexts(), std::vector<std::string>{"処理が終了しました"});
 }
 
 TEST(FaultTest, AFullDiskEndsTheFileAsNotClosed)
@@ -76,6 +78,7 @@ TEST(FaultTest, AFullDiskEndsTheFileAsNotClosed)
     ASSERT_EQ(symlink("/dev/full", h.work.file("a.txt").c_str()), 0); // every write fails: no space
     EXPECT_TRUE(runConversion(h.app, h.work.path()));
     EXPECT_EQ(h.log.text(), pdf + "...出力ファイルがクローズできません\r\n" + pdf2 + "...done(0.000秒)\r\n");
+    EXPECT_EQ(h.boxTexts(), std::vector<std::string>{"処理が終了しました"});
 }
 
 TEST(FaultTest, DeclinedOverwriteKeepsTheFileByteForByte)
@@ -87,4 +90,6 @@ TEST(FaultTest, DeclinedOverwriteKeepsTheFileByteForByte)
     h.boxes.answers = {false};
     runConversion(h.app, pdf);
     EXPECT_EQ(readFile(h.work.file("a.txt")), original);
+    EXPECT_EQ(h.boxTexts(), (std::vector<std::string>{
+                                "以下のファイルは既に存在します。上書きしますか？\r" + h.work.file("a.txt"), "処理が終了しました"}));
 }

@@ -55,6 +55,7 @@ std::vector<std::pair<std::string, bool>> replay(const fs::path& folder, Target 
 }
 
 bool convert(const uint8_t* data, size_t size) { return fuzzConvertOne(data, size); }
+bool convertExtended(const uint8_t* data, size_t size) { return fuzzConvertExtendedOne(data, size); }
 bool profile(const uint8_t* data, size_t size)
 {
     fuzzProfileOne(data, size);
@@ -77,6 +78,21 @@ TEST(FuzzReplayTest, ConvertSeedsConvertUnlessNamedToFail)
         EXPECT_EQ(ok, name.rfind("fail-", 0) != 0) << name;
 }
 
+TEST(FuzzReplayTest, ExtendedSeedsConvertUnlessNamedToFail)
+{
+    // The default mode's seeds too: extended reading opens them all but
+    // those the settings stop, and may open what the default mode refuses.
+    for (const auto& [name, ok] : replay(kFuzzDir / "corpus/convert", convertExtended)) {
+        if (name == "fail-cancel.pdf" || name == "fail-disk-full.pdf" || name == "fail-empty.pdf") {
+            EXPECT_FALSE(ok) << name;
+        }
+    }
+    auto results = replay(kFuzzDir / "corpus/extended", convertExtended);
+    ASSERT_GE(results.size(), 15u) << "the seed corpus is missing: run makeSeeds FOLDER extended";
+    for (const auto& [name, ok] : results)
+        EXPECT_EQ(ok, name.rfind("fail-", 0) != 0) << name;
+}
+
 TEST(FuzzReplayTest, ProfileSeeds)
 {
     EXPECT_GE(replay(kFuzzDir / "corpus/profile", profile).size(), 5u) << "the seed corpus is missing";
@@ -92,6 +108,8 @@ TEST(FuzzReplayTest, Regressions)
     // Each of these once crashed, hung or broke an invariant; now it may
     // only fail the file, quickly.
     replay(kFuzzDir / "regressions/convert", convert);
+    replay(kFuzzDir / "regressions/convert", convertExtended);
+    replay(kFuzzDir / "regressions/extended", convertExtended);
     replay(kFuzzDir / "regressions/profile", profile);
     replay(kFuzzDir / "regressions/fonts", fonts);
 }

@@ -11,6 +11,7 @@ TEST_P(HostileTest, EndsCleanly)
 {
     const HostileCase& c = GetParam();
     EngineHarness h;
+    h.settings.extended = c.extended;
     auto r = h.convert(c.pdf);
     EXPECT_EQ(r.ok, c.converts);
     EXPECT_EQ(r.log, c.log);
@@ -18,6 +19,22 @@ TEST_P(HostileTest, EndsCleanly)
         ASSERT_GE(r.text.size(), c.textSuffix.size());
         EXPECT_EQ(r.text.substr(r.text.size() - c.textSuffix.size()), c.textSuffix);
     }
+}
+
+// The default mode's cases in extended reading mode: whatever each gives, it
+// ends, and a failure says so in one line.
+TEST_P(HostileTest, EndsCleanlyInExtendedMode)
+{
+    const HostileCase& c = GetParam();
+    if (c.extended)
+        GTEST_SKIP() << "an extended reading case already";
+    EngineHarness h;
+    h.settings.extended = true;
+    auto r = h.convert(c.pdf);
+    if (r.ok)
+        EXPECT_EQ(r.log, "");
+    else
+        EXPECT_TRUE(r.log.size() > 2 && r.log.find("\r\n") == r.log.size() - 2) << r.log;
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileTest, ::testing::ValuesIn(hostileCases()),

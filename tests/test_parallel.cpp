@@ -49,7 +49,7 @@ RunRecord runWith(int jobs)
     r.log = plain(h.log.text());
     // Questions and messages where they came in the log, as a terminal shows them.
     size_t at = 0;
-    for (const auto& b : h.boxes.shown) {
+    for (const auto& b : h.boxes.shown()) {
         r.questions.push_back(plain(b.text));
         r.transcript += plain(h.log.text().substr(at, b.logLength - at)) + "[" + plain(b.text) + "]";
         at = b.logLength;
@@ -100,6 +100,6 @@ TEST(ParallelRunTest, CancelStopsStartingFilesAndReportsOnce)
     int lines = static_cast<int>(std::count(h.log.text().begin(), h.log.text().end(), '\n'));
     EXPECT_LT(lines, 40);
     EXPECT_NE(h.log.text().find("...中断\r\n"), std::string::npos);
-    ASSERT_EQ(h.boxes.shown.size(), 1u);
-    EXPECT_EQ(h.boxes.shown[0].text, "中断ボタンが押されました");
+    ASSERT_EQ(h.boxes.shown().size(), 1u);
+    EXPECT_EQ(h.boxes.shown()[0].text, "中断ボタンが押されました");
 }

@@ -7,6 +7,7 @@
 #include "app/myEtcModule.h"
 #include "platform/cp932.h"
 #include "platform/paths.h"
+#include "platform/places.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 #include "tests/support/tempDir.h"
@@ -72,6 +73,44 @@ TEST(ProgramFolderTest, IsTheFolderOfTheTestExecutable)
 {
     EXPECT_TRUE(isDirectory(programFolder()));
     EXPECT_TRUE(findFile(programFolder() + "/AdobeCID.dat"));
+}
+
+TEST(PlacesTest, SettingsLeaveTheProgramFolderWhenInstalledOrReadOnly)
+{
+    struct Row {
+        bool installed, writable;
+        const char *xdg, *home, *folder;
+    };
+    const Row rows[] = {
+        {false, true, "/x", "/h", "/p"},                  // the build tree or a copied folder
+        {true, true, "/x", "/h", "/x/Scrivlet"},          // installed, even when root could write there
+        {false, false, "", "/h", "/h/.config/Scrivlet"},  // a folder the user cannot write
+        {true, true, "x", "/h", "/h/.config/Scrivlet"},   // a relative XDG_CONFIG_HOME is ignored
+        {true, false, "", "", "/p"},                      // no home folder at all
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(settingsFolder("/p", SettingsPlace{r.installed, r.writable, r.xdg, r.home}), r.folder)
+            << r.installed << r.writable << r.xdg << r.home;
+}
+
+TEST(PlacesTest, AnInstallationIsKnownByItsDataFolder)
+{
+    TempDir root;
+    std::string bin = root.file("bin"), data = bin + "/" + kDataFromProgramFolder;
+    std::filesystem::create_directory(bin);
+    EXPECT_EQ(dataFolder(bin), bin);
+    EXPECT_EQ(settingsFolder(bin), bin);
+
+    std::filesystem::create_directories(data);
+    EXPECT_EQ(dataFolder(bin), data);
+    ScopedEnv xdg("XDG_CONFIG_HOME", root.file("config"));
+    std::string settings = settingsFolder(bin);
+    EXPECT_EQ(settings, root.file("config/Scrivlet"));
+    EXPECT_TRUE(makeSettingsFolder(settings));
+    struct stat st{};
+    ASSERT_EQ(stat(root.file("config").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(makeSettingsFolder(settings)) << "an existing folder is fine";
 }
 
 class ProfileTest : public ::testing::Test {
@@ -206,6 +245,9 @@ TEST(PathTest, SplitsLikeTheWorkedTable)
             EXPECT_EQ(getFolderName(r.path), r.folder) << r.path;
         }
     }
+    EXPECT_EQ(absolutePath("/a/b.pdf"), "/a/b.pdf");
+    EXPECT_EQ(absolutePath("b.pdf"), getFolderName(absolutePath("x")) + "/b.pdf");
+    EXPECT_EQ(absolutePath("b.pdf")[0], '/');
     EXPECT_EQ(getFileName("b.pdf"), "b.pdf");
     EXPECT_EQ(getBaseName("b.pdf"), "b");
     EXPECT_EQ(getFileName(""), "");

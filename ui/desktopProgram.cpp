@@ -11,6 +11,9 @@ DesktopProgram::DesktopProgram(std::string programFolder, MessageBoxes* boxes, M
       options_(new frmOption(app_.settings, mainForm_.get()))
 {
     mainForm_->attach(app_, *options_, [this] { exit(); });
+    progress_->placeOver(mainForm_.get());
+    notice_->placeOver(mainForm_.get());
+    qtBoxes_.owners = {progress_.get(), notice_.get()};
 }
 
 DesktopProgram::~DesktopProgram() = default;

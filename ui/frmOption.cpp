@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -74,12 +75,27 @@ QWidget* frmOption::setupBehaviourPage()
     chkOWConfirm_->setObjectName(QStringLiteral("chkOWConfirm"));
     chkCRLF_ = new QCheckBox(QStringLiteral("改行を出力する"), page);
     chkCRLF_->setObjectName(QStringLiteral("chkCRLF"));
+    chkExtended_ = new QCheckBox(QStringLiteral("拡張読み取り(新しい形式のPDF)"), page);
+    chkExtended_->setObjectName(QStringLiteral("chkExtended"));
+    auto* label8 = new QLabel(QStringLiteral("出力文字ｺｰﾄﾞ:"), page);
+    label8->setObjectName(QStringLiteral("Label8"));
+    cboEncoding_ = new QComboBox(page);
+    cboEncoding_->setObjectName(QStringLiteral("cboEncoding"));
+    cboEncoding_->addItems({QStringLiteral("Shift_JIS"), QStringLiteral("UTF-8")});
+    label8->setBuddy(cboEncoding_);
+
+    auto* encodingRow = new QHBoxLayout;
+    encodingRow->addWidget(label8);
+    encodingRow->addWidget(cboEncoding_);
+    encodingRow->addStretch();
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(16, 14, 16, 14);
     layout->setSpacing(10);
     layout->addWidget(chkOWConfirm_);
     layout->addWidget(chkCRLF_);
+    layout->addWidget(chkExtended_);
+    layout->addLayout(encodingRow);
     layout->addStretch();
     return page;
 }
@@ -146,6 +162,8 @@ void frmOption::initFormValues()
 {
     chkOWConfirm_->setChecked(true);
     chkCRLF_->setChecked(true);
+    chkExtended_->setChecked(false);
+    cboEncoding_->setCurrentIndex(0);
     chkHeader_[0]->setChecked(true);
     tbHeaderFormat_[0]->setText(QString::fromUtf8(Settings::kDefaultFormat));
     chkHeader_[1]->setChecked(false);
@@ -158,6 +176,8 @@ void frmOption::loadMemory2Form()
 {
     chkOWConfirm_->setChecked(settings_.OWConfirm);
     chkCRLF_->setChecked(settings_.CRLF);
+    chkExtended_->setChecked(settings_.extended);
+    cboEncoding_->setCurrentIndex(settings_.encoding == TextEncoding::Utf8 ? 1 : 0);
     for (int i = 0; i < 2; ++i) {
         chkHeader_[i]->setChecked(settings_.headfootUse[i]);
         tbHeaderFormat_[i]->setText(QString::fromStdString(settings_.headfootFormat[i]));
@@ -168,6 +188,8 @@ void frmOption::saveForm2Memory()
 {
     settings_.OWConfirm = chkOWConfirm_->isChecked();
     settings_.CRLF = chkCRLF_->isChecked();
+    settings_.extended = chkExtended_->isChecked();
+    settings_.encoding = cboEncoding_->currentIndex() == 1 ? TextEncoding::Utf8 : TextEncoding::Cp932;
     for (int i = 0; i < 2; ++i) {
         settings_.headfootUse[i] = chkHeader_[i]->isChecked();
         settings_.headfootFormat[i] = tbHeaderFormat_[i]->text().toStdString(); // as typed, even empty

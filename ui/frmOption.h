@@ -1,5 +1,6 @@
-// The options dialog: overwrite confirmation, line breaks, and the page
-// header and footer with their formats. It edits the settings in memory only;
+// The options dialog: overwrite confirmation, line breaks, extended reading
+// and the text files' encoding, and the page header and footer with their
+// formats. It edits the settings in memory only;
 // they reach the INI file at shutdown.
 //
 // Control arrays carry their index as a suffix: chkHeader0 / chkHeader1,
@@ -12,6 +13,7 @@
 #include "engine/settings.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
@@ -43,6 +45,8 @@ private:
     QTabWidget* SSTab1_ = nullptr;
     QCheckBox* chkOWConfirm_ = nullptr;
     QCheckBox* chkCRLF_ = nullptr;
+    QCheckBox* chkExtended_ = nullptr;
+    QComboBox* cboEncoding_ = nullptr; // index 0 Shift_JIS, 1 UTF-8
     QCheckBox* chkHeader_[2] = {};
     QLabel* Label1_[2] = {};
     QLineEdit* tbHeaderFormat_[2] = {};

@@ -55,6 +55,12 @@ void noticeForm::setupControls()
     setFixedSize(340, sizeHint().height());
 }
 
+void noticeForm::show()
+{
+    centreOver(*this, anchor_);
+    QWidget::show();
+}
+
 void noticeForm::setFolderName(const std::string& folder) { lbFolderName_->setText(QString::fromStdString(folder)); }
 
 void noticeForm::setFileNum(const std::string& count) { lbPDFFileNum_->setText(QString::fromStdString(count)); }

@@ -2,6 +2,7 @@
 // searched, the number of PDF files found so far and a cancel button.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include "app/noticeView.h"
@@ -19,12 +20,15 @@ public:
     void setCaption(const std::string& caption) override;
     bool noticeCancelPushed() const override { return noticeCancelPushed_; }
     void setNoticeCancelPushed(bool pushed) override { noticeCancelPushed_ = pushed; }
-    void show() override { QWidget::show(); }
+    // Opens centred over the window set here (the main window).
+    void show() override;
+    void placeOver(QWidget* anchor) { anchor_ = anchor; }
     void hide() override { QWidget::hide(); }
 
 private:
     void setupControls();
 
+    QPointer<QWidget> anchor_;
     bool noticeCancelPushed_ = false;
     QLabel* lbFolderName_ = nullptr;
     QLabel* lbPDFFileNum_ = nullptr;

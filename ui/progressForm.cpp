@@ -4,11 +4,31 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "ui/uiLook.h"
+
+namespace {
+
+// A file name too long for its place loses its middle, so that its end (the
+// part that tells files apart) stays visible; text() keeps the whole name.
+class MiddleElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        const QRect r = contentsRect();
+        p.drawText(r, static_cast<int>(alignment()), fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width()));
+    }
+};
+
+} // namespace
 
 progressForm::progressForm(QWidget* parent) : QWidget(parent, Qt::Window) { setupControls(); }
 
@@ -48,10 +68,10 @@ void progressForm::setupControls()
     ppercent1_ = percent("ppercent1");
     pbar1_ = bar("pbar1");
     QLabel* label3 = heading("Label3", QStringLiteral("処理中のPDFﾌｧｲﾙ："));
-    nowPDFFileName_ = new QLabel(this);
+    nowPDFFileName_ = new MiddleElidedLabel(this);
     nowPDFFileName_->setObjectName(QStringLiteral("nowPDFFileName"));
     nowPDFFileName_->setTextFormat(Qt::PlainText); // a file name is never markup
-    nowPDFFileName_->setMinimumWidth(1); // a long name is cut, not widening the window
+    nowPDFFileName_->setMinimumWidth(1); // a long name is elided, not widening the window
     ppercent2_ = percent("ppercent2");
     pbar2_ = bar("pbar2");
     auto* command1 = new QPushButton(QStringLiteral("中断(&C)"), this);
@@ -105,6 +125,12 @@ void progressForm::showFileName(const std::string& name)
     nowPDFFileName_->setText(QString::fromStdString(name));
     // No events are let through until the next page, so paint the new name now.
     repaint();
+}
+
+void progressForm::show()
+{
+    centreOver(*this, anchor_);
+    QWidget::show();
 }
 
 void progressForm::letMessagesThrough() { QCoreApplication::processEvents(); }

@@ -2,6 +2,7 @@
 // file bar over the pages, the file's name and the cancel button.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include "app/progressModel.h"
@@ -16,7 +17,9 @@ public:
     explicit progressForm(QWidget* parent = nullptr);
 
     // ProgressView's show and hide are the window's own.
-    void show() override { QWidget::show(); }
+    // Opens centred over the window set here (the main window).
+    void show() override;
+    void placeOver(QWidget* anchor) { anchor_ = anchor; }
     void hide() override { QWidget::hide(); }
 
 protected:
@@ -28,6 +31,7 @@ protected:
 private:
     void setupControls();
 
+    QPointer<QWidget> anchor_;
     QLabel* ppercent1_ = nullptr;
     QProgressBar* pbar1_ = nullptr;
     QLabel* nowPDFFileName_ = nullptr;

@@ -1,7 +1,9 @@
 #include "ui/qtFrontEnd.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include "app/uiMainModule.h"
 
@@ -30,19 +32,36 @@ QString displayText(const std::string& text)
     return s;
 }
 
+QWidget* QtMessageBoxes::owner() const
+{
+    for (QWidget* w : owners)
+        if (w && w->isVisible())
+            return w;
+    return QApplication::activeWindow();
+}
+
 void QtMessageBoxes::showOk(const std::string& text, Icon icon)
 {
-    QMessageBox box(qtIcon(icon), QString::fromUtf8(kAppTitle), displayText(text), QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(qtIcon(icon), QString::fromUtf8(kAppTitle), displayText(text), QMessageBox::Ok, owner());
     box.exec();
 }
 
 bool QtMessageBoxes::askYesNo(const std::string& text, Icon icon)
 {
     QMessageBox box(qtIcon(icon), QString::fromUtf8(kAppTitle), displayText(text),
-                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+                    QMessageBox::Yes | QMessageBox::No, owner());
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
 void QtMessagePump::letMessagesThrough() { QCoreApplication::processEvents(); }
+
+bool installQtJapanese(QCoreApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        && QCoreApplication::installTranslator(translator))
+        return true;
+    delete translator;
+    return false;
+}

@@ -3,15 +3,32 @@
 
 #include <QString>
 
+#include <vector>
+
 #include "engine/frontEnd.h"
 
-// Modal boxes captioned "Scrivlet", owned by the active window. A "\r" in the
-// text (the engine's line break) starts a new line.
+class QCoreApplication;
+class QWidget;
+
+// Modal boxes captioned "Scrivlet", opening over the first of `owners` that is
+// showing (the progress or notice window during a run, where the user looks),
+// else over the active window. A "\r" in the text (the engine's line break)
+// starts a new line.
 class QtMessageBoxes : public MessageBoxes {
 public:
     void showOk(const std::string& text, Icon icon) override;
     bool askYesNo(const std::string& text, Icon icon) override;
+
+    std::vector<QWidget*> owners;
+
+private:
+    QWidget* owner() const;
 };
+
+// Qt's own words (the file dialog, the folder browser, the message boxes'
+// buttons) in Japanese, from Debian's qt6-translations-l10n; false when that
+// is not installed, and they stay English.
+bool installQtJapanese(QCoreApplication& app);
 
 // Delivers the pending window events once and returns.
 class QtMessagePump : public MessagePump {

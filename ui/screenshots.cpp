@@ -58,7 +58,7 @@ int main(int argc, char* argv[])
     progress.setParentMax(4);
     progress.setParentValue(1);
     progress.setChildMax(13);
-    progress.setChildName("/home/user/文書/資料/2024年度報告書.pdf");
+    progress.setChildName("/home/user/文書/資料/2024年度 第3四半期 営業部 売上報告書 確定版 最終.pdf");
     progress.setChildValue(8);
     ok = save(progress, out, "progress-window.png") && ok;
 

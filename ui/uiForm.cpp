@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -20,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "app/uiMainModule.h"
+#include "platform/places.h"
 #include "ui/frmAbout.h"
 #include "ui/frmOption.h"
 #include "ui/qtFrontEnd.h"
@@ -189,6 +191,7 @@ void uiForm::setupControls()
     tbResult_->setObjectName(QStringLiteral("tbResult"));
     tbResult_->setFont(gothicFixedFont(9));
     tbResult_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    tbResult_->setTabChangesFocus(true); // the log holds no tabs; Tab moves on
 
     connect(command1, &QPushButton::clicked, this, &uiForm::selectFile);
     connect(command3, &QPushButton::clicked, this, &uiForm::selectFolder);
@@ -268,15 +271,21 @@ void uiForm::attach(Application& app, frmOption& options, std::function<void()> 
 
 void uiForm::initFormValues()
 {
-    userDefaultPath = app_->programFolder;
+    // An installed program's folder holds nothing of the user's: browse from home instead.
+    userDefaultPath = platform::isInstalledProgramFolder(app_->programFolder) ? QDir::homePath().toStdString()
+                                                                              : app_->programFolder;
     chkSubFolder_->setChecked(app_->settings.subFolder);
 }
 
 void uiForm::insert(const std::string& text)
 {
-    QTextCursor cursor = tbResult_->textCursor();
-    cursor.insertText(displayText(text));
-    tbResult_->setTextCursor(cursor); // the caret follows the text and stays in view
+    QTextCursor end(tbResult_->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(displayText(text));
+    // Without a selection the caret follows the text and keeps it in view; a
+    // selection the user made stays as it is.
+    if (!tbResult_->textCursor().hasSelection())
+        tbResult_->setTextCursor(end);
 }
 
 void uiForm::clear() { tbResult_->clear(); }

@@ -32,7 +32,7 @@ public:
     void attach(Application& app, frmOption& options, std::function<void()> programExit);
     void initFormValues();
 
-    // The processing log: text goes in at the caret, replacing any selection.
+    // The processing log: text goes in at its end, wherever the caret is.
     void insert(const std::string& text) override;
     void clear() override;
 

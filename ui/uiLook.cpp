@@ -1,7 +1,10 @@
 #include "ui/uiLook.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
+#include <QWidget>
 
 namespace {
 
@@ -88,4 +91,19 @@ Qt::WindowFlags fixedBorderFlags(Qt::WindowType kind)
 {
     return kind | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
            Qt::MSWindowsFixedSizeDialogHint;
+}
+
+void centreOver(QWidget& window, const QWidget* anchor)
+{
+    const bool overAnchor = anchor && anchor->isVisible();
+    QScreen* screen = overAnchor ? anchor->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect over = overAnchor ? anchor->frameGeometry() : area;
+    QRect placed(QPoint(0, 0), window.frameGeometry().size());
+    placed.moveCenter(over.center());
+    placed.moveLeft(qBound(area.left(), placed.left(), qMax(area.left(), area.right() - placed.width())));
+    placed.moveTop(qBound(area.top(), placed.top(), qMax(area.top(), area.bottom() - placed.height())));
+    window.move(placed.topLeft());
 }

@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QPixmap>
 
+class QWidget;
+
 // The proportional Gothic face used for captions and buttons.
 QFont gothicFont(double pointSize, bool bold = false);
 // The fixed-pitch Gothic face of the processing log and the format legend;
@@ -17,6 +19,11 @@ QFont titleFont(double pointSize, bool bold = false);
 // A fixed border with a title and a close box only (no minimize or maximize
 // box), for a window or a dialog.
 Qt::WindowFlags fixedBorderFlags(Qt::WindowType kind);
+
+// Moves a window that is about to open so that it is centred over anchor
+// (its frame), or over the screen when anchor is null or hidden; kept on the
+// anchor's screen.
+void centreOver(QWidget& window, const QWidget* anchor);
 
 // A text page with a folded corner and a "PDF" band, size x size pixels.
 QPixmap documentPicture(int size);

@@ -2,8 +2,6 @@
 
 namespace pdf {
 
-size_t Dict::size() const { return entries_.size(); }
-
 const Object& Dict::get(std::string_view key) const
 {
     for (const auto& [k, v] : entries_)

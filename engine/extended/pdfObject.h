@@ -22,19 +22,7 @@ struct Ref {
 class Object;
 using Array = std::vector<Object>;
 
-// Keys keep the order of the file; dictionaries are small, so a linear
-// search beats a hash map. A key given twice keeps its first value.
-class Dict {
-public:
-    const Object& get(std::string_view key) const;
-    bool has(std::string_view key) const;
-    void set(std::string key, Object value);
-    const std::vector<std::pair<std::string, Object>>& entries() const { return entries_; }
-    size_t size() const; // out of line: Object is still incomplete here
-
-private:
-    std::vector<std::pair<std::string, Object>> entries_;
-};
+class Dict;
 
 // A stream: its dictionary and where its raw (still encoded) data lies, in
 // the file or, for streams made in memory, held here.
@@ -97,6 +85,22 @@ private:
     std::shared_ptr<const Array> array_;
     std::shared_ptr<const Dict> dict_;
     std::shared_ptr<const Stream> stream_;
+};
+
+// Defined after Object: its entries hold Objects by value, which some
+// standard libraries need complete.
+// Keys keep the order of the file; dictionaries are small, so a linear
+// search beats a hash map. A key given twice keeps its first value.
+class Dict {
+public:
+    const Object& get(std::string_view key) const;
+    bool has(std::string_view key) const;
+    void set(std::string key, Object value);
+    const std::vector<std::pair<std::string, Object>>& entries() const { return entries_; }
+    size_t size() const { return entries_.size(); }
+
+private:
+    std::vector<std::pair<std::string, Object>> entries_;
 };
 
 } // namespace pdf

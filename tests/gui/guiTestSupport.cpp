@@ -12,7 +12,7 @@
 std::vector<std::string> RecordingBoxes::texts() const
 {
     std::vector<std::string> result;
-    for (const Box& box : shown)
+    for (const Box& box : shown())
         result.push_back(box.text);
     return result;
 }
@@ -76,6 +76,8 @@ void ProgramTest::TearDown()
 {
     program.reset();
     QCoreApplication::processEvents();
+    if (const RecordingBoxes::Box* box = boxes.unseen())
+        ADD_FAILURE() << "a message box the test did not expect: " << box->text;
 }
 
 QString ProgramTest::makeFolder(const QString& name) const

@@ -19,23 +19,38 @@
 
 #include "ui/desktopProgram.h"
 
-// Records every box; questions get `answer`.
+// Records every box; questions get `answer`. A box the test never looked at
+// (through shown() or texts()) fails it at the end, as one it did not expect.
 class RecordingBoxes : public MessageBoxes {
 public:
     struct Box {
         std::string text;
         Icon icon;
     };
-    std::vector<Box> shown;
     bool answer = true;
 
-    void showOk(const std::string& text, Icon icon) override { shown.push_back({text, icon}); }
+    void showOk(const std::string& text, Icon icon) override { shown_.push_back({text, icon}); }
     bool askYesNo(const std::string& text, Icon icon) override
     {
-        shown.push_back({text, icon});
+        shown_.push_back({text, icon});
         return answer;
     }
+    const std::vector<Box>& shown() const
+    {
+        seen_ = shown_.size();
+        return shown_;
+    }
     std::vector<std::string> texts() const;
+    void clear()
+    {
+        shown_.clear();
+        seen_ = 0;
+    }
+    const Box* unseen() const { return seen_ < shown_.size() ? &shown_[seen_] : nullptr; }
+
+private:
+    std::vector<Box> shown_;
+    mutable size_t seen_ = 0;
 };
 
 // Lets events through like the real pump, after running the test's hook.

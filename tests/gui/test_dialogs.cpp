@@ -2,6 +2,7 @@
 // window, each as the user meets them.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -61,11 +62,15 @@ TEST_F(GuiDialogs, OptionsCancelDropsEditsAndOkKeepsThem)
 
         headerFormat->setText(QStringLiteral("edited"));
         child<QCheckBox>(*dialog, "chkCRLF")->click();
+        child<QCheckBox>(*dialog, "chkExtended")->click();
+        child<QComboBox>(*dialog, "cboEncoding")->setCurrentIndex(1);
         child<QTabWidget>(*dialog, "SSTab1")->setCurrentIndex(1);
         child<QPushButton>(*dialog, "Command2")->click(); // Cancel
     });
     EXPECT_EQ(program->app().settings.headfootFormat[0], before.headfootFormat[0]);
     EXPECT_EQ(program->app().settings.CRLF, before.CRLF);
+    EXPECT_FALSE(program->app().settings.extended);
+    EXPECT_EQ(program->app().settings.encoding, TextEncoding::Cp932);
 
     openOptions([&](frmOption* dialog) {
         EXPECT_EQ(child<QTabWidget>(*dialog, "SSTab1")->currentIndex(), 1) << "reopens on the page it showed";
@@ -79,6 +84,10 @@ TEST_F(GuiDialogs, OptionsCancelDropsEditsAndOkKeepsThem)
         child<QCheckBox>(*dialog, "chkHeader0")->click(); // off, its text still saved
         child<QLineEdit>(*dialog, "tbHeaderFormat0")->setText(QStringLiteral(" %N "));
         child<QCheckBox>(*dialog, "chkOWConfirm")->click();
+        EXPECT_FALSE(child<QCheckBox>(*dialog, "chkExtended")->isChecked());
+        child<QCheckBox>(*dialog, "chkExtended")->click();
+        EXPECT_EQ(child<QComboBox>(*dialog, "cboEncoding")->currentText(), QStringLiteral("Shift_JIS"));
+        child<QComboBox>(*dialog, "cboEncoding")->setCurrentIndex(1);
         // Enter and Escape press neither button.
         QTest::keyClick(footerFormat, Qt::Key_Return);
         QTest::keyClick(footerFormat, Qt::Key_Escape);
@@ -92,6 +101,8 @@ TEST_F(GuiDialogs, OptionsCancelDropsEditsAndOkKeepsThem)
     EXPECT_EQ(after.headfootFormat[0], " %N ");
     EXPECT_TRUE(after.headfootUse[1]);
     EXPECT_EQ(after.headfootFormat[1], "");
+    EXPECT_TRUE(after.extended);
+    EXPECT_EQ(after.encoding, TextEncoding::Utf8);
     EXPECT_FALSE(QFileInfo::exists(iniPath())) << "the INI file changes only at shutdown";
 
     openOptions([&](frmOption* dialog) {
@@ -179,6 +190,42 @@ TEST(GuiMessageBoxes, ShowCaptionIconLineBreaksAndAnswer)
                                 box->button(QMessageBox::Yes)->click();
                             });
     EXPECT_TRUE(answer);
+}
+
+TEST_F(GuiDialogs, RunWindowsOpenOverTheMainWindowAndQuestionsOverThem)
+{
+    uiForm& main = program->mainForm();
+    main.move(120, 90);
+    auto offCentre = [&](QWidget& w) { return (w.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(); };
+    program->progress().show();
+    EXPECT_LE(offCentre(program->progress()), 4); // centres of even sizes round
+    program->progress().hide();
+    program->notice().show();
+    EXPECT_LE(offCentre(program->notice()), 4);
+
+    QtMessageBoxes boxes;
+    boxes.owners = {&program->progress(), &program->notice()};
+    whileModal<QMessageBox>([&] { boxes.askYesNo("overwrite?", MessageBoxes::Icon::Information); },
+                            [&](QMessageBox* box) {
+                                EXPECT_EQ(box->parentWidget(), &program->notice());
+                                box->button(QMessageBox::No)->click();
+                            });
+    program->notice().hide();
+}
+
+TEST(GuiQtJapanese, QtDialogsAndButtonsSpeakJapanese)
+{
+    ASSERT_TRUE(installQtJapanese(*qApp)) << "qt6-translations-l10n is missing";
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Scrivlet"), QStringLiteral("?"),
+                    QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QStringLiteral("はい(&Y)"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QStringLiteral("いいえ(&N)"));
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_EQ(dialog.labelText(QFileDialog::LookIn), QStringLiteral("アドレス:"));
+    EXPECT_EQ(dialog.labelText(QFileDialog::Accept), QStringLiteral("開く(&O)"));
+    dialog.setFileMode(QFileDialog::Directory); // the folder browser
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("ディレクトリの検索"));
 }
 
 TEST(GuiProgressWindow, ShowsBothBarsAndOnlyTheButtonSetsTheFlag)

@@ -90,15 +90,16 @@ TEST_F(GuiMainWindow, FirstStartUsesDefaultsAndExitMenuWritesAllKeys)
     EXPECT_FALSE(program->mainForm().isVisible());
     EXPECT_EQ(linesOf(readFile(iniPath())),
               (std::vector<std::string>{"[envs]", "OWConfirm=True", "CRLF=True", "subFolder=True", "[headfoot]",
-                                        "use0=True", "format0=---%P/%A---", "use1=False", "format1=---%P/%A---"}));
+                                        "use0=True", "format0=---%P/%A---", "use1=False", "format1=---%P/%A---",
+                                        "[extended]", "extended=False", "encoding=Shift_JIS"}));
 }
 
 TEST_F(GuiMainWindow, MissingCidTableEndsTheProgramBeforeTheWindowShows)
 {
     QFile::remove(programFolder() + QStringLiteral("/AdobeCID.dat"));
     EXPECT_FALSE(program->start());
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].icon, Icon::Critical);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].icon, Icon::Critical);
     EXPECT_EQ(endProcessCalls, 1);
     EXPECT_FALSE(program->mainForm().isVisible());
 }
@@ -166,7 +167,7 @@ TEST_F(GuiMainWindow, DropPutsTheFirstLocalPathInThePathBox)
     drop(text);
     dropUrls({QUrl(QStringLiteral("https://scrivlet.example.org/a.pdf"))});
     EXPECT_EQ(path()->text(), programFolder());
-    EXPECT_TRUE(boxes.shown.empty()) << "a drop starts no conversion";
+    EXPECT_TRUE(boxes.shown().empty()) << "a drop starts no conversion";
 }
 
 TEST_F(GuiMainWindow, ExecuteNeedsAPathAndTakesItUntrimmed)
@@ -174,37 +175,43 @@ TEST_F(GuiMainWindow, ExecuteNeedsAPathAndTakesItUntrimmed)
     ASSERT_TRUE(program->start());
     QPushButton* execute = child<QPushButton>(program->mainForm(), "Command2");
     execute->click();
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "フォルダまたはファイルを指定して下さい");
-    EXPECT_EQ(boxes.shown[0].icon, Icon::Exclamation);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, "フォルダまたはファイルを指定して下さい");
+    EXPECT_EQ(boxes.shown()[0].icon, Icon::Exclamation);
     EXPECT_TRUE(execute->isEnabled());
     EXPECT_FALSE(program->progress().isVisible());
 
     const QString typed = programFolder() + QStringLiteral("/missing.pdf ");
     path()->setText(typed);
     execute->click();
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_EQ(boxes.shown[1].text, "指定されたファイル/フォルダは存在しません\r" + typed.toStdString());
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(boxes.shown()[1].text, "指定されたファイル/フォルダは存在しません\r" + typed.toStdString());
     EXPECT_TRUE(execute->isEnabled());
 }
 
-TEST_F(GuiMainWindow, LogTextGoesInAtTheCaretReplacingTheSelection)
+TEST_F(GuiMainWindow, LogTextGoesInAtTheEndKeepingTheSelection)
 {
     uiForm& window = program->mainForm();
     QPlainTextEdit* log = child<QPlainTextEdit>(window, "tbResult");
     EXPECT_FALSE(log->isReadOnly());
+    EXPECT_TRUE(log->tabChangesFocus()) << "Tab moves on";
     window.insert("/a.pdf");
     window.insert("...done(0.001秒)\r\n");
     window.insert("/b.pdf");
     EXPECT_EQ(log->toPlainText(), QStringLiteral("/a.pdf...done(0.001秒)\n/b.pdf"));
 
+    // A click into the log mid-run: the next messages still go to the end.
     QTextCursor cursor = log->textCursor();
     cursor.setPosition(1);
     cursor.setPosition(2, QTextCursor::KeepAnchor); // selects "a"
     log->setTextCursor(cursor);
-    window.insert("x\ry");
-    window.insert("z");
-    EXPECT_EQ(log->toPlainText(), QStringLiteral("/x\nyz.pdf...done(0.001秒)\n/b.pdf"));
+    window.insert("...done(0.002秒)\r");
+    EXPECT_EQ(log->textCursor().selectedText(), QStringLiteral("a")) << "the selection stays";
+    cursor.setPosition(0);
+    log->setTextCursor(cursor);
+    window.insert("/c.pdf");
+    EXPECT_EQ(log->toPlainText(), QStringLiteral("/a.pdf...done(0.001秒)\n/b.pdf...done(0.002秒)\n/c.pdf"));
+    EXPECT_EQ(log->textCursor().position(), log->toPlainText().size()) << "without a selection the caret follows";
 
     window.clear();
     window.insert("c");

@@ -76,20 +76,20 @@ TEST_F(GuiRun, FolderRunLogsEachPdfAndFollowsTheSubfolderBox)
     EXPECT_TRUE(child<QPushButton>(program->mainForm(), "Command2")->isEnabled());
     EXPECT_EQ(child<QProgressBar>(program->progress(), "pbar1")->value(), 100);
     EXPECT_EQ(child<QLabel>(program->progress(), "ppercent1")->text(), QStringLiteral("100%"));
-    ASSERT_FALSE(boxes.shown.empty());
-    EXPECT_EQ(boxes.shown.back().text, "処理が終了しました");
+    ASSERT_FALSE(boxes.shown().empty());
+    EXPECT_EQ(boxes.shown().back().text, "処理が終了しました");
 
     // Without subfolders, and the text files now exist: each is overwritten
     // after the question.
     child<QCheckBox>(program->mainForm(), "chkSubFolder")->click();
     EXPECT_FALSE(program->app().settings.subFolder);
-    boxes.shown.clear();
+    boxes.clear();
     execute(dir);
     const std::vector<std::string> second = linesOf(logText());
     ASSERT_EQ(second.size(), 2u) << logText();
     EXPECT_TRUE(isDone(second[1], dir + "/b.PDF")) << second[1];
-    ASSERT_EQ(boxes.shown.size(), 3u);
-    EXPECT_EQ(boxes.shown[0].text, "以下のファイルは既に存在します。上書きしますか？\r" + dir.toStdString() + "/a.txt");
+    ASSERT_EQ(boxes.shown().size(), 3u);
+    EXPECT_EQ(boxes.shown()[0].text, "以下のファイルは既に存在します。上書きしますか？\r" + dir.toStdString() + "/a.txt");
 }
 
 TEST_F(GuiRun, CancelButtonStopsTheRunAfterTheCurrentPage)
@@ -138,15 +138,15 @@ TEST_F(GuiRun, NoticeWindowFollowsTheSearchAndItsButtonCancels)
 
     // Cancelled during the next search: no conversion, the log is untouched.
     const std::string before = logText();
-    boxes.shown.clear();
+    boxes.clear();
     pump.hook = [&] {
         if (program->notice().isVisible())
             child<QPushButton>(program->notice(), "Command1")->click();
     };
     execute(dir);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "中断されました");
-    EXPECT_EQ(boxes.shown[0].icon, Icon::Exclamation);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, "中断されました");
+    EXPECT_EQ(boxes.shown()[0].icon, Icon::Exclamation);
     EXPECT_EQ(logText(), before);
     EXPECT_FALSE(program->notice().isVisible());
 }
@@ -170,6 +170,8 @@ TEST_F(GuiRun, ClosingTheMainWindowDuringARunSavesTheSettings)
     };
     execute(dir);
     EXPECT_TRUE(closed);
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>{"処理が終了しました"})
+        << "the test's endProcess returns, so the run ends as usual";
 }
 
 } // namespace

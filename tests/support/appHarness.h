@@ -21,11 +21,12 @@ struct AppHarness {
         app.cidTable = buildCidTable();
         app.engine.tickCount = [this] { return clock; };
     }
+    ~AppHarness() { failOnUnseenBox(boxes); }
 
     std::vector<std::string> boxTexts() const
     {
         std::vector<std::string> t;
-        for (const auto& b : boxes.shown)
+        for (const auto& b : boxes.shown())
             t.push_back(b.text);
         return t;
     }

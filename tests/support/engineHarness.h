@@ -2,6 +2,8 @@
 // the CID table of the build.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +16,13 @@
 #include "platform/system.h"
 #include "tests/support/fakes.h"
 #include "tests/support/tempDir.h"
+
+// Fails the running test when boxes shows a box the test never looked at.
+inline void failOnUnseenBox(const FakeBoxes& boxes)
+{
+    if (const FakeBoxes::Shown* box = boxes.unseen())
+        ADD_FAILURE() << "a message box the test did not expect: " << box->text;
+}
 
 // Text files kept in memory; every write is also kept on its own. A limit
 // makes writes fail once that many bytes are written, like a full disk.
@@ -77,6 +86,7 @@ struct EngineHarness {
             trace.push_back(std::string(f) + ": " + std::string(m));
         });
     }
+    ~EngineHarness() { failOnUnseenBox(boxes); }
 
     // Converts pdf written as dir/name; the text file goes to disk unless
     // inMemory, in which case memory.files holds it.

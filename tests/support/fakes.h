@@ -31,21 +31,31 @@ public:
         bool question;
         size_t logLength; // how much of the watched log came before it
     };
-    void showOk(const std::string& text, Icon icon) override { shown.push_back({text, icon, false, logLength()}); }
+    void showOk(const std::string& text, Icon icon) override { shown_.push_back({text, icon, false, logLength()}); }
     bool askYesNo(const std::string& text, Icon icon) override
     {
-        shown.push_back({text, icon, true, logLength()});
+        shown_.push_back({text, icon, true, logLength()});
         if (answers.empty())
             return false;
         bool a = answers.front();
         answers.pop_front();
         return a;
     }
-    std::vector<Shown> shown;
+    // The boxes shown so far; the test has now seen them.
+    const std::vector<Shown>& shown() const
+    {
+        seen_ = shown_.size();
+        return shown_;
+    }
+    // The first box shown after the test last looked, or null: the harnesses
+    // fail a test that leaves one unseen, as a box it did not expect.
+    const Shown* unseen() const { return seen_ < shown_.size() ? &shown_[seen_] : nullptr; }
     std::deque<bool> answers; // for askYesNo, in order; No when none is left
     const FakeLog* watched = nullptr;
 
 private:
+    std::vector<Shown> shown_;
+    mutable size_t seen_ = 0;
     size_t logLength() const { return watched ? watched->text().size() : 0; }
 };
 

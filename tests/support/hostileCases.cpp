@@ -35,6 +35,169 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
     return s;
 }
 
+const std::string kEncrypted = "...非対応(暗号化)\r\n";
+
+// A one-page document whose objects 1-4 (catalog, root node, page, content)
+// are written as given, with a cross-reference stream (object 9) of the
+// dictionary entries and raw rows given (deflated), unless rows is empty:
+// then the xref stream is the writer's own.
+std::string withXrefStream(const std::vector<std::pair<int, std::string>>& objects, const std::string& xrefDict,
+                           const std::string& rows)
+{
+    PdfWriter w;
+    for (const auto& [num, body] : objects)
+        w.object(num, body);
+    size_t at = w.size();
+    std::string data = deflateBytes(rows);
+    w.raw("9 0 obj\n<< /Type /XRef /Size 10 /Root 1 0 R /Filter /FlateDecode /Length " + std::to_string(data.size())
+          + " " + xrefDict + " >>\nstream\n" + data + "\nendstream\nendobj\nstartxref\n" + std::to_string(at)
+          + "\n%%EOF\n");
+    return w.str();
+}
+
+// A row of /W [1 4 2].
+std::string row(int type, uint32_t f2, int f3)
+{
+    std::string r(1, static_cast<char>(type));
+    for (int k = 3; k >= 0; --k)
+        r += static_cast<char>((f2 >> (8 * k)) & 0xFF);
+    r += static_cast<char>((f3 >> 8) & 0xFF);
+    r += static_cast<char>(f3 & 0xFF);
+    return r;
+}
+
+// An object stream `number` holding the bodies given, with extra entries.
+std::string objectStream(const std::vector<std::pair<int, std::string>>& objects, const std::string& extra)
+{
+    std::string header, body;
+    for (const auto& [num, text] : objects) {
+        header += std::to_string(num) + " " + std::to_string(body.size()) + " ";
+        body += text + "\n";
+    }
+    std::string data = deflateBytes(header + body);
+    return "<< /Type /ObjStm /N " + std::to_string(objects.size()) + " /First " + std::to_string(header.size())
+        + " /Filter /FlateDecode /Length " + std::to_string(data.size()) + extra + " >>\nstream\n" + data
+        + "\nendstream";
+}
+
+void addExtendedCases(std::vector<HostileCase>& cases)
+{
+    const std::string catalog = "<< /Type /Catalog /Pages 2 0 R >>";
+    const std::string pages = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
+    const std::string page = "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>";
+    const std::string content = "<< /Length 10 >>\nstream\n(ok) Tj\nT*\nendstream";
+    auto add = [&](std::string name, std::string pdf, bool converts, std::string log, std::string suffix) {
+        cases.push_back({"extended-" + name, std::move(pdf), converts, std::move(log), std::move(suffix), true});
+    };
+    // Offsets of objects 1-4 written one after the other by PdfWriter from "%PDF-1.4\n".
+    auto plain = [&](const std::vector<std::pair<int, std::string>>& objects) {
+        PdfWriter w;
+        std::vector<uint32_t> at;
+        for (const auto& [num, body] : objects) {
+            at.push_back(static_cast<uint32_t>(w.size()));
+            w.object(num, body);
+        }
+        return at;
+    };
+    const std::vector<std::pair<int, std::string>> four = {{1, catalog}, {2, pages}, {3, page}, {4, content}};
+    const std::vector<uint32_t> at = plain(four);
+    std::string goodRows = row(0, 0, 65535);
+    for (uint32_t a : at)
+        goodRows += row(1, a, 0);
+
+    add("xref-stream-sound", withXrefStream(four, "/W [1 4 2]", goodRows), true, "", "ok\r\n");
+    // Fields wider than any offset, or none at all: the table is rebuilt from the objects.
+    add("w-field-of-9-bytes", withXrefStream(four, "/W [1 9 2]", goodRows), true, "", "ok\r\n");
+    add("w-all-zero", withXrefStream(four, "/W [0 0 0]", goodRows), true, "", "ok\r\n");
+    add("w-negative", withXrefStream(four, "/W [1 -4 2]", goodRows), true, "", "ok\r\n");
+    // Counts far beyond the data: only the rows that are there count.
+    add("index-count-2000000000", withXrefStream(four, "/W [1 4 2] /Index [0 2000000000 2147483647 2000000000]", goodRows),
+        true, "", "ok\r\n");
+    add("size-2000000000", replaceAll(withXrefStream(four, "/W [1 4 2]", goodRows), "/Size 10", "/Size 2000000000"),
+        true, "", "ok\r\n");
+    {
+        std::string far = row(0, 0, 65535);
+        for (size_t i = 0; i < at.size(); ++i)
+            far += row(1, i == 2 ? 0xFFFFFFF0u : at[i], 0);
+        add("offset-past-the-end", withXrefStream(four, "/W [1 4 2]", far), true, "", "ok\r\n");
+        add("predictor-columns-0", withXrefStream(four, "/W [1 4 2] /DecodeParms << /Predictor 12 /Columns 0 >>", goodRows),
+            true, "", "ok\r\n");
+        add("predictor-colors-1000", withXrefStream(four, "/W [1 4 2] /DecodeParms << /Predictor 12 /Colors 1000 >>",
+                                                    goodRows),
+            true, "", "ok\r\n");
+    }
+    {
+        // An object stream that lists itself among its objects, and whose
+        // cross-reference entry says it lies inside itself.
+        std::vector<std::pair<int, std::string>> objects = {
+            {3, page}, {4, content}, {5, objectStream({{1, catalog}, {2, pages}, {5, "<< >>"}}, " /Extends 5 0 R")}};
+        std::vector<uint32_t> offsets = plain(objects);
+        std::string rows = row(0, 0, 65535) + row(2, 5, 0) + row(2, 5, 1) + row(1, offsets[0], 0) + row(1, offsets[1], 0)
+            + row(2, 5, 2);
+        add("object-stream-inside-itself", withXrefStream(objects, "/W [1 4 2]", rows), true, "", "ok\r\n");
+        // Two object streams, each said to lie in the other; the scan finds
+        // neither in the file, so nothing holds the catalog.
+        std::string loop = row(0, 0, 65535) + row(2, 6, 0) + row(2, 6, 1) + row(1, offsets[0], 0)
+            + row(1, offsets[1], 0) + row(2, 6, 0) + row(2, 5, 0);
+        std::vector<std::pair<int, std::string>> none = {{3, page}, {4, content}};
+        add("object-streams-inside-each-other", withXrefStream(none, "/W [1 4 2]", loop), false, kBroken, "");
+    }
+    {
+        // An object stream whose counts and offsets go beyond its data.
+        std::vector<std::pair<int, std::string>> objects = {
+            {3, page}, {4, content},
+            {5, replaceAll(objectStream({{1, catalog}, {2, pages}}, ""), "/N 2", "/N 2000000000")}};
+        std::vector<uint32_t> offsets = plain(objects);
+        std::string rows = row(0, 0, 65535) + row(2, 5, 0) + row(2, 5, 1) + row(1, offsets[0], 0) + row(1, offsets[1], 0)
+            + row(1, offsets[2], 0);
+        add("object-stream-n-2000000000", withXrefStream(objects, "/W [1 4 2]", rows), true, "", "ok\r\n");
+        std::string firstFar = replaceAll(withXrefStream(objects, "/W [1 4 2]", rows), "/First ", "/First 9999");
+        add("object-stream-first-past-its-data", firstFar, false, kBroken, "");
+    }
+    // Content streams through damaged filters give what came before the damage.
+    add("lzw-code-past-the-table",
+        onePageWithStream("<< /Length 5 /Filter /LZWDecode >>\nstream\n\x80\x0B\x7F\xFF\xFF\nendstream"), true, "",
+        "\r\n");
+    add("ascii85-group-past-32-bits",
+        onePageWithStream("<< /Length 12 /Filter /ASCII85Decode >>\nstream\n+?(sJs8W-\"~>\nendstream"), true, "",
+        "\r\n");
+    add("predictor-bits-3",
+        onePageWithStream("<< /Length 2 /Filter /FlateDecode /DecodeParms << /Predictor 12 /BitsPerComponent 3 >> "
+                          ">>\nstream\nxx\nendstream"),
+        true, "", "\r\n");
+    add("length-2000000000", onePageWithStream("<< /Length 2000000000 >>\nstream\n(x) Tj\nendstream"), true, "",
+        "x\r\n");
+    add("length-refers-to-itself", onePageWithStream("<< /Length 4 0 R >>\nstream\n(x) Tj\nendstream"), true, "",
+        "x\r\n");
+    add("inflates-to-300-MB",
+        onePageWithStream("<< /Length " + std::to_string(deflatedZeros(300 << 20).size()) + " /Filter /FlateDecode >>\nstream\n"
+                          + deflatedZeros(300 << 20) + "\nendstream"),
+        false, kPages, "");
+    {
+        PdfWriter w = tree("2 0 R 3 0 R", "2");
+        w.object(3, page);
+        w.object(4, content);
+        w.section("/Size 5 /Root 1 0 R");
+        add("kids-cycle", w.str(), true, "", "ok\r\n");
+    }
+    // Encryption dictionaries whose strings have the wrong lengths.
+    for (const auto& [name, dict] : std::vector<std::pair<std::string, std::string>>{
+             {"o-of-5-bytes", "<< /Filter /Standard /V 1 /R 2 /O <0102030405> /U <0102030405> /P -4 >>"},
+             {"key-length-1000", "<< /Filter /Standard /V 2 /R 3 /Length 1000 /O <" + std::string(64, '0') + "> /U <"
+                                     + std::string(64, '0') + "> /P -4 >>"},
+             {"aes256-u-of-10-bytes",
+              "<< /Filter /Standard /V 5 /R 6 /Length 256 /O <00> /U <00112233445566778899> /UE <00> /P -4 >>"},
+             {"revision-99", "<< /Filter /Standard /V 5 /R 99 /O <00> /U <00> /P -4 >>"},
+             {"other-handler", "<< /Filter /Unknown /V 1 /R 2 >>"}}) {
+        PdfWriter w = tree("3 0 R", "1");
+        w.object(3, page);
+        w.object(4, content);
+        w.object(5, dict);
+        w.section("/Size 6 /Root 1 0 R /Encrypt 5 0 R /ID [<00112233445566778899aabbccddeeff> <00>]");
+        add("encrypt-" + name, w.str(), false, kEncrypted, "");
+    }
+}
+
 } // namespace
 
 std::string deflatedZeros(size_t n)
@@ -207,5 +370,6 @@ std::vector<HostileCase> hostileCases()
         w.raw("startxref\n" + std::to_string(prev) + "\n%%EOF\n");
         cases.push_back({"trailers-without-end-markers", w.str(), false, kBroken, ""});
     }
+    addExtendedCases(cases);
     return cases;
 }

@@ -12,8 +12,10 @@ struct HostileCase {
     bool converts;          // p2tMain's result
     std::string log;        // what p2tMain appends to the processing log
     std::string textSuffix; // the text file must end with this (when it converts)
+    bool extended = false;  // converted in extended reading mode
 };
 
+// The cases of the default mode, then those of extended reading.
 std::vector<HostileCase> hostileCases();
 
 // A zlib stream of n zero bytes, made without holding them.

@@ -10,6 +10,15 @@
 
 std::string deflateBytes(const std::string& data);
 
+// Encoders of the other standard filters, for streams the tests store
+// through them: LZW (with early change), ASCII85 (with "~>"), run length,
+// and the PNG predictor (row tag `type` 0-4 on every row, or 5 cycling
+// through them) over rows of `columns` bytes.
+std::string lzwEncode(const std::string& data, bool earlyChange = true);
+std::string ascii85Encode(const std::string& data);
+std::string runLengthEncode(const std::string& data);
+std::string pngPredict(const std::string& data, int columns, int type);
+
 class PdfWriter {
 public:
     PdfWriter() : out_("%PDF-1.4\n") {}
@@ -26,12 +35,24 @@ public:
     // section's offset.
     size_t section(const std::string& trailerEntries, bool eofMarker = true);
 
+    // An object stream `number` holding the objects given (number, body);
+    // they are listed by the next cross-reference stream.
+    void objectStream(int number, const std::vector<std::pair<int, std::string>>& objects);
+    // A cross-reference stream `number` listing the objects written since
+    // the last section (and those of object streams), deflated with the PNG
+    // Up predictor, its dictionary also holding trailerEntries, followed by
+    // "startxref" and "%%EOF". For a hybrid file it lists only the objects of
+    // object streams and leaves the rest, and the end, to the table section
+    // that names it in /XRefStm. Returns its offset.
+    size_t xrefStream(int number, const std::string& trailerEntries, bool hybrid = false);
+
     size_t size() const { return out_.size(); }
     const std::string& str() const { return out_; }
 
 private:
     std::string out_;
     std::map<std::pair<int, int>, size_t> pending_; // (number, gen) -> offset
+    std::map<int, std::pair<int, int>> packed_;     // number -> (object stream, index)
     bool firstSection_ = true;
 };
 

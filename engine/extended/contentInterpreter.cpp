@@ -1,0 +1,725 @@
+#include "engine/extended/contentInterpreter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <vector>
+
+#include "engine/extended/lexer.h"
+
+namespace pdf {
+
+namespace {
+
+// Operands before an operator beyond this many are damage; the older half is dropped.
+constexpr size_t kMaxOperands = 64;
+constexpr size_t kMaxContentParts = 10000; // streams of one page's /Contents array
+constexpr int kMaxInlineImageEntries = 1000;
+
+struct Matrix {
+    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+
+    // this × m: this transformation first, then m.
+    Matrix times(const Matrix& m) const
+    {
+        return {a * m.a + b * m.c,       a * m.b + b * m.d,       c * m.a + d * m.c,
+                c * m.b + d * m.d,       e * m.a + f * m.c + m.e, e * m.b + f * m.d + m.f};
+    }
+    bool finite() const
+    {
+        return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d) && std::isfinite(e)
+               && std::isfinite(f);
+    }
+    // Moves the origin by (x, y) of this space: translate(x, y) × this.
+    void translate(double x, double y)
+    {
+        e += x * a + y * c;
+        f += x * b + y * d;
+    }
+};
+
+struct GraphicsState {
+    Matrix ctm;
+    const Font* font = nullptr;
+    double fontSize = 0;
+    double charSpace = 0;
+    double wordSpace = 0;
+    double horizontalScale = 1;
+    double leading = 0;
+    double rise = 0; // moves glyphs off the baseline to draw them; the line they belong to stays
+};
+
+constexpr uint32_t op(const char* s)
+{
+    uint32_t v = 0;
+    for (int i = 0; s[i] && i < 4; ++i)
+        v |= static_cast<uint32_t>(static_cast<uint8_t>(s[i])) << (8 * i);
+    return v;
+}
+
+Point unit(double x, double y)
+{
+    double len = std::hypot(x, y);
+    if (!(len > 0) || !std::isfinite(len))
+        return {1, 0};
+    return {x / len, y / len};
+}
+
+const char32_t kPdfDocHigh[] = {
+    0x2022, 0x2020, 0x2021, 0x2026, 0x2014, 0x2013, 0x0192, 0x2044, 0x2039, 0x203A, 0x2212,
+    0x2030, 0x201E, 0x201C, 0x201D, 0x2018, 0x2019, 0x201A, 0x2122, 0xFB01, 0xFB02, 0x0141,
+    0x0152, 0x0160, 0x0178, 0x017D, 0x0131, 0x0142, 0x0153, 0x0161, 0x017E, 0x0000, 0x20AC,
+}; // 0x80 to 0xA0; 0x9F is no character
+const char32_t kPdfDocAccents[] = {0x02D8, 0x02C7, 0x02C6, 0x02D9, 0x02DD, 0x02DB, 0x02DA, 0x02DC}; // 0x18 to 0x1F
+
+// Components of an inline image's colour space; -1 when only a resource
+// would say.
+int componentsOf(const Object& colorSpace)
+{
+    if (colorSpace.isArray())
+        return colorSpace.arrayValue().empty() ? -1 : componentsOf(colorSpace.arrayValue()[0]);
+    const std::string& n = colorSpace.text();
+    if (n == "G" || n == "DeviceGray" || n == "CalGray" || n == "I" || n == "Indexed")
+        return 1;
+    if (n == "RGB" || n == "DeviceRGB" || n == "CalRGB")
+        return 3;
+    if (n == "CMYK" || n == "DeviceCMYK")
+        return 4;
+    return -1;
+}
+
+class Interpreter {
+public:
+    Interpreter(ObjectSource& objects, FontSource& fonts, TextLayout& layout, const ContentLimits& limits)
+        : objects_(objects), fonts_(fonts), layout_(layout), limits_(limits)
+    {
+        operands_.reserve(kMaxOperands);
+    }
+
+    void runPage(const Object& contents, const Object& resources);
+
+private:
+    void run(std::string_view content, const Object& resources, int formDepth);
+    void execute(uint32_t code, const Object& resources, int formDepth);
+    double number(size_t fromEnd) const { return operands_[operands_.size() - fromEnd].number(); }
+    bool numbers(size_t n) const;
+
+    void moveLine(double x, double y);
+    void setFont(const Object& resources, const std::string& name, double size);
+    void show(const std::string& bytes);
+    void showArray(const Array& items);
+    void place(std::u32string_view text, const Matrix& m, double advance, bool vertical);
+    void beginMarked(const Object& resources);
+    void endMarked();
+    void flushActualText();
+    void drawForm(const Object& resources, const std::string& name, int formDepth);
+    void skipInlineImage(Lexer& lexer);
+
+    ObjectSource& objects_;
+    FontSource& fonts_;
+    TextLayout& layout_;
+    const ContentLimits& limits_;
+    Object pageResources_;
+
+    GraphicsState gs_;
+    std::vector<GraphicsState> saved_;
+    size_t savedBase_ = 0; // a form restores no further than the state it began with
+    int64_t droppedSaves_ = 0;
+    Matrix tm_, tlm_;
+
+    std::vector<Object> operands_;
+    std::vector<Glyph> glyphs_;
+    int64_t operators_ = 0;
+    int64_t contentBytes_ = 0;
+    bool stopped_ = false;
+
+    // The last font looked up, by the resources it was named in.
+    const Dict* fontResources_ = nullptr;
+    std::string fontName_;
+    const Font* fontFound_ = nullptr;
+
+    std::vector<Ref> activeForms_;
+    std::map<uint64_t, std::string> formData_; // decoded once per page, drawn as often as the page says
+
+    // Marked content: whether each open span carries the /ActualText in force.
+    std::vector<bool> marked_;
+    int64_t droppedMarked_ = 0;
+    bool inActualText_ = false;
+    std::u32string actualText_;
+    bool actualPlaced_ = false;
+    PlacedText actualPlace_;
+};
+
+bool Interpreter::numbers(size_t n) const
+{
+    if (operands_.size() < n)
+        return false;
+    for (size_t i = operands_.size() - n; i < operands_.size(); ++i)
+        if (!operands_[i].isNumber())
+            return false;
+    return true;
+}
+
+void Interpreter::runPage(const Object& contents, const Object& resources)
+{
+    pageResources_ = objects_.resolve(resources);
+    Object c = objects_.resolve(contents);
+    std::string data;
+    const size_t limit = static_cast<size_t>(limits_.maxContentBytes);
+    auto append = [&](const Object& part) {
+        Object s = objects_.resolve(part);
+        if (!s.isStream() || data.size() >= limit)
+            return;
+        if (auto bytes = objects_.streamData(s, limit - data.size())) {
+            data += *bytes;
+            data += '\n'; // streams of one page split only between tokens
+        }
+    };
+    if (c.isArray()) {
+        const Array& parts = c.arrayValue();
+        for (size_t i = 0; i < parts.size() && i < kMaxContentParts; ++i)
+            append(parts[i]);
+    } else {
+        append(c);
+    }
+    run(data, pageResources_, 0);
+    flushActualText();
+}
+
+void Interpreter::run(std::string_view content, const Object& resources, int formDepth)
+{
+    contentBytes_ += static_cast<int64_t>(content.size());
+    Lexer lexer(content);
+    Token t;
+    while (!stopped_) {
+        lexer.next(t);
+        switch (t.type) {
+        case Token::Type::End:
+            return;
+        case Token::Type::Int:
+            operands_.push_back(Object::integer(t.intValue));
+            break;
+        case Token::Type::Real:
+            operands_.push_back(Object::real(std::isfinite(t.realValue) ? t.realValue : 0));
+            break;
+        case Token::Type::String:
+            operands_.push_back(Object::string(std::move(t.text), t.hex));
+            break;
+        case Token::Type::Name:
+            operands_.push_back(Object::name(std::move(t.text)));
+            break;
+        case Token::Type::ArrayOpen:
+        case Token::Type::DictOpen: {
+            Object o;
+            parseObject(lexer, t, o);
+            operands_.push_back(std::move(o));
+            break;
+        }
+        case Token::Type::Keyword: {
+            if (t.text == "true" || t.text == "false") {
+                operands_.push_back(Object::boolean(t.text == "true"));
+                break;
+            }
+            if (t.text == "null") {
+                operands_.emplace_back();
+                break;
+            }
+            if (++operators_ > limits_.maxOperators) {
+                stopped_ = true;
+                return;
+            }
+            if (t.text.size() <= 3) {
+                uint32_t code = op(t.text.c_str());
+                if (code == op("BI"))
+                    skipInlineImage(lexer);
+                else
+                    execute(code, resources, formDepth);
+            }
+            operands_.clear();
+            break;
+        }
+        default:
+            break; // a stray closing bracket or brace
+        }
+        if (operands_.size() >= kMaxOperands)
+            operands_.erase(operands_.begin(), operands_.begin() + kMaxOperands / 2);
+    }
+}
+
+void Interpreter::execute(uint32_t code, const Object& resources, int formDepth)
+{
+    switch (code) {
+    case op("BT"):
+        tm_ = tlm_ = Matrix();
+        break;
+    case op("Tf"):
+        if (operands_.size() >= 2 && operands_[operands_.size() - 2].isName())
+            setFont(resources, operands_[operands_.size() - 2].text(), number(1));
+        break;
+    case op("Tj"):
+        if (!operands_.empty() && operands_.back().isString())
+            show(operands_.back().text());
+        break;
+    case op("TJ"):
+        if (!operands_.empty() && operands_.back().isArray())
+            showArray(operands_.back().arrayValue());
+        break;
+    case op("'"):
+        moveLine(0, -gs_.leading);
+        if (!operands_.empty() && operands_.back().isString())
+            show(operands_.back().text());
+        break;
+    case op("\""):
+        if (operands_.size() >= 3 && operands_.back().isString()) {
+            gs_.wordSpace = number(3);
+            gs_.charSpace = number(2);
+            moveLine(0, -gs_.leading);
+            show(operands_.back().text());
+        }
+        break;
+    case op("Td"):
+        if (numbers(2))
+            moveLine(number(2), number(1));
+        break;
+    case op("TD"):
+        if (numbers(2)) {
+            gs_.leading = -number(1);
+            moveLine(number(2), number(1));
+        }
+        break;
+    case op("T*"):
+        moveLine(0, -gs_.leading);
+        break;
+    case op("Tm"):
+        if (numbers(6)) {
+            Matrix m{number(6), number(5), number(4), number(3), number(2), number(1)};
+            if (m.finite())
+                tm_ = tlm_ = m;
+        }
+        break;
+    case op("TL"):
+        if (numbers(1))
+            gs_.leading = number(1);
+        break;
+    case op("Tc"):
+        if (numbers(1))
+            gs_.charSpace = number(1);
+        break;
+    case op("Tw"):
+        if (numbers(1))
+            gs_.wordSpace = number(1);
+        break;
+    case op("Tz"):
+        if (numbers(1))
+            gs_.horizontalScale = number(1) / 100;
+        break;
+    case op("Ts"):
+        if (numbers(1))
+            gs_.rise = number(1);
+        break;
+    case op("q"):
+        if (saved_.size() < static_cast<size_t>(limits_.maxStateDepth))
+            saved_.push_back(gs_);
+        else
+            ++droppedSaves_;
+        break;
+    case op("Q"):
+        if (droppedSaves_ > 0) {
+            --droppedSaves_;
+        } else if (saved_.size() > savedBase_) {
+            gs_ = saved_.back();
+            saved_.pop_back();
+        }
+        break;
+    case op("cm"):
+        if (numbers(6)) {
+            Matrix m = Matrix{number(6), number(5), number(4), number(3), number(2), number(1)}.times(gs_.ctm);
+            if (m.finite())
+                gs_.ctm = m;
+        }
+        break;
+    case op("Do"):
+        if (!operands_.empty() && operands_.back().isName()) {
+            std::string name = operands_.back().text();
+            drawForm(resources, name, formDepth);
+        }
+        break;
+    case op("BMC"):
+        operands_.clear();
+        beginMarked(resources);
+        break;
+    case op("BDC"):
+        beginMarked(resources);
+        break;
+    case op("EMC"):
+        endMarked();
+        break;
+    default:
+        break; // paths, colours, images and the rest draw no text
+    }
+}
+
+void Interpreter::moveLine(double x, double y)
+{
+    Matrix m = tlm_;
+    m.translate(x, y);
+    if (m.finite())
+        tm_ = tlm_ = m;
+}
+
+void Interpreter::setFont(const Object& resources, const std::string& name, double size)
+{
+    gs_.fontSize = std::isfinite(size) ? size : 0;
+    const Dict* dict = &resources.dictValue();
+    if (dict != fontResources_ || name != fontName_) {
+        Object fontDict = objects_.resolve(resources.dictValue().get("Font"));
+        fontFound_ = fonts_.font(fontDict.dictValue().get(name));
+        fontResources_ = dict;
+        fontName_ = name;
+    }
+    gs_.font = fontFound_;
+}
+
+void Interpreter::show(const std::string& bytes)
+{
+    const Font* font = gs_.font;
+    if (!font)
+        return;
+    glyphs_.clear();
+    font->decode(bytes, glyphs_);
+    const bool vertical = font->vertical();
+    const double scale = font->fontMatrixScale();
+    const double size = gs_.fontSize;
+    for (const Glyph& g : glyphs_) {
+        Matrix m = tm_.times(gs_.ctm);
+        double spacing = gs_.charSpace + (g.wordSpace ? gs_.wordSpace : 0);
+        double advance = vertical ? -std::fabs(g.width) * scale * size + spacing
+                                  : (g.width * scale * size + spacing) * gs_.horizontalScale;
+        place(g.text, m, advance, vertical);
+        if (vertical)
+            tm_.translate(0, advance);
+        else
+            tm_.translate(advance, 0);
+    }
+    if (!tm_.finite())
+        tm_ = tlm_;
+}
+
+void Interpreter::place(std::u32string_view text, const Matrix& m, double advance, bool vertical)
+{
+    PlacedText p;
+    p.start = {m.e, m.f};
+    if (vertical) {
+        p.end = {m.e + advance * m.c, m.f + advance * m.d};
+        p.direction = unit(-m.c, -m.d);
+        p.size = std::fabs(gs_.fontSize) * std::hypot(m.a, m.b);
+    } else {
+        p.end = {m.e + advance * m.a, m.f + advance * m.b};
+        p.direction = gs_.horizontalScale < 0 ? unit(-m.a, -m.b) : unit(m.a, m.b);
+        p.size = std::fabs(gs_.fontSize) * std::hypot(m.c, m.d);
+    }
+    if (inActualText_) {
+        if (!actualPlaced_) {
+            actualPlace_ = p;
+            actualPlaced_ = true;
+        }
+        actualPlace_.end = p.end;
+        return;
+    }
+    p.text = text;
+    layout_.add(p);
+}
+
+void Interpreter::showArray(const Array& items)
+{
+    const Font* font = gs_.font;
+    if (!font)
+        return;
+    const bool vertical = font->vertical();
+    for (const Object& item : items) {
+        if (item.isString()) {
+            show(item.text());
+        } else if (item.isNumber()) {
+            double shift = -item.number() / 1000 * gs_.fontSize;
+            if (vertical)
+                tm_.translate(0, shift);
+            else
+                tm_.translate(shift * gs_.horizontalScale, 0);
+            if (!tm_.finite())
+                tm_ = tlm_;
+        }
+    }
+}
+
+void Interpreter::beginMarked(const Object& resources)
+{
+    if (marked_.size() >= static_cast<size_t>(limits_.maxMarkedDepth)) {
+        ++droppedMarked_;
+        return;
+    }
+    bool actual = false;
+    if (!inActualText_ && !operands_.empty()) {
+        Object properties = operands_.back();
+        if (properties.isName()) {
+            Object all = objects_.resolve(resources.dictValue().get("Properties"));
+            properties = all.dictValue().get(properties.text());
+        }
+        properties = objects_.resolve(properties);
+        Object text = objects_.resolve(properties.dictValue().get("ActualText"));
+        if (text.isString()) {
+            actual = true;
+            inActualText_ = true;
+            actualText_ = decodeTextString(text.text());
+            actualPlaced_ = false;
+        }
+    }
+    marked_.push_back(actual);
+}
+
+void Interpreter::endMarked()
+{
+    if (droppedMarked_ > 0) {
+        --droppedMarked_;
+        return;
+    }
+    if (marked_.empty())
+        return;
+    bool actual = marked_.back();
+    marked_.pop_back();
+    if (actual)
+        flushActualText();
+}
+
+// The replacement text of a span stands where its first glyph did; a span
+// that drew nothing stands at the current text position.
+void Interpreter::flushActualText()
+{
+    if (!inActualText_)
+        return;
+    inActualText_ = false;
+    if (!actualPlaced_) {
+        Matrix m = tm_.times(gs_.ctm);
+        actualPlace_ = {};
+        actualPlace_.start = actualPlace_.end = {m.e, m.f};
+        actualPlace_.direction = unit(m.a, m.b);
+        actualPlace_.size = std::fabs(gs_.fontSize) * std::hypot(m.c, m.d);
+    }
+    actualPlace_.text = actualText_;
+    layout_.add(actualPlace_);
+}
+
+void Interpreter::drawForm(const Object& resources, const std::string& name, int formDepth)
+{
+    if (formDepth >= limits_.maxFormDepth)
+        return;
+    Object xobjects = objects_.resolve(resources.dictValue().get("XObject"));
+    const Object& entry = xobjects.dictValue().get(name);
+    Object form = objects_.resolve(entry);
+    const Stream* stream = form.streamValue();
+    if (!stream || !form.dictValue().get("Subtype").isName("Form"))
+        return; // images hold no text
+    Ref ref = entry.isRef() ? entry.refValue() : stream->ref;
+    for (const Ref& active : activeForms_)
+        if (ref.num != 0 && active == ref)
+            return; // a form that draws itself
+    const int64_t remaining = limits_.maxContentBytes - contentBytes_;
+    if (remaining <= 0) {
+        stopped_ = true;
+        return;
+    }
+    std::string scratch;
+    const std::string* data = nullptr;
+    uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(ref.num)) << 32 | static_cast<uint32_t>(ref.gen);
+    if (ref.num != 0) {
+        auto found = formData_.find(key);
+        if (found == formData_.end()) {
+            auto bytes = objects_.streamData(form, static_cast<size_t>(remaining));
+            found = formData_.emplace(key, bytes ? std::move(*bytes) : std::string()).first;
+        }
+        data = &found->second;
+    } else {
+        if (auto bytes = objects_.streamData(form, static_cast<size_t>(remaining)))
+            scratch = std::move(*bytes);
+        data = &scratch;
+    }
+    if (static_cast<int64_t>(data->size()) > remaining) {
+        stopped_ = true;
+        return;
+    }
+
+    Matrix matrix;
+    const Object& m = form.dictValue().get("Matrix");
+    if (m.isArray() && m.arrayValue().size() == 6) {
+        const Array& v = m.arrayValue();
+        Matrix candidate{v[0].number(), v[1].number(), v[2].number(), v[3].number(), v[4].number(), v[5].number()};
+        if (candidate.finite())
+            matrix = candidate;
+    }
+    Object own = objects_.resolve(form.dictValue().get("Resources"));
+    const Object& formResources = own.isDict() ? own : pageResources_;
+
+    // The form runs in a state of its own: what it changes stays inside it.
+    GraphicsState outerState = gs_;
+    Matrix outerTm = tm_, outerTlm = tlm_;
+    size_t outerBase = savedBase_, outerSaved = saved_.size();
+    int64_t outerDropped = droppedSaves_;
+    Matrix ctm = matrix.times(gs_.ctm);
+    if (ctm.finite())
+        gs_.ctm = ctm;
+    savedBase_ = saved_.size();
+    droppedSaves_ = 0;
+    activeForms_.push_back(ref);
+    operands_.clear();
+    run(*data, formResources, formDepth + 1);
+    activeForms_.pop_back();
+    saved_.resize(outerSaved);
+    savedBase_ = outerBase;
+    droppedSaves_ = outerDropped;
+    gs_ = outerState;
+    tm_ = outerTm;
+    tlm_ = outerTlm;
+}
+
+// Inline image data is binary: it ends at the "EI" that follows its
+// declared or computed length, or else at the first "EI" standing alone and
+// followed by what reads as content again.
+void Interpreter::skipInlineImage(Lexer& lexer)
+{
+    int64_t length = -1, width = 0, height = 0, bits = 8, components = -1;
+    bool filtered = false, mask = false;
+    Token t;
+    for (int i = 0; i < kMaxInlineImageEntries; ++i) {
+        lexer.next(t);
+        if (t.type == Token::Type::End)
+            return;
+        if (t.isKeyword("ID"))
+            break;
+        if (t.type != Token::Type::Name)
+            continue;
+        std::string key = std::move(t.text);
+        Token v;
+        lexer.next(v);
+        if (v.isKeyword("ID"))
+            break;
+        Object value;
+        parseObject(lexer, v, value);
+        if (key == "L" || key == "Length")
+            length = value.isInt() ? value.intValue() : -1;
+        else if (key == "F" || key == "Filter")
+            filtered = !value.isNull() && !(value.isArray() && value.arrayValue().empty());
+        else if (key == "W" || key == "Width")
+            width = value.intValue();
+        else if (key == "H" || key == "Height")
+            height = value.intValue();
+        else if (key == "BPC" || key == "BitsPerComponent")
+            bits = value.intValue();
+        else if (key == "IM" || key == "ImageMask")
+            mask = value.boolValue();
+        else if (key == "CS" || key == "ColorSpace")
+            components = componentsOf(value);
+    }
+    std::string_view bytes = lexer.bytes();
+    size_t start = lexer.pos();
+    if (start < bytes.size() && isPdfWhite(static_cast<uint8_t>(bytes[start])))
+        ++start;
+    if (mask) {
+        components = 1;
+        bits = 1;
+    }
+    int64_t expected = -1;
+    if (length >= 0)
+        expected = length;
+    else if (!filtered && components > 0 && width > 0 && height > 0 && bits > 0 && bits <= 16 && width < (1 << 24)
+             && height < (1 << 24))
+        expected = (width * components * bits + 7) / 8 * height;
+    const size_t from = expected >= 0 && static_cast<uint64_t>(expected) <= bytes.size() - start
+                            ? start + static_cast<size_t>(expected)
+                            : start;
+
+    auto endsHere = [&](size_t p) {
+        if (p > start && p != from && !isPdfWhite(static_cast<uint8_t>(bytes[p - 1])))
+            return false;
+        size_t q = p + 2;
+        if (q < bytes.size() && !isPdfWhite(static_cast<uint8_t>(bytes[q])) && !isPdfDelimiter(static_cast<uint8_t>(bytes[q])))
+            return false;
+        // What follows must read as content up to its first string.
+        for (size_t k = q; k < bytes.size() && k < q + 48; ++k) {
+            uint8_t c = static_cast<uint8_t>(bytes[k]);
+            if (c == '(' || c == '<')
+                break;
+            if (c >= 0x80 || (c < 0x20 && !isPdfWhite(c)))
+                return false;
+        }
+        return true;
+    };
+    auto find = [&](size_t p) -> size_t {
+        while ((p = bytes.find("EI", p)) != std::string_view::npos) {
+            if (endsHere(p))
+                return p + 2;
+            ++p;
+        }
+        return std::string_view::npos;
+    };
+    size_t end = find(from);
+    if (end == std::string_view::npos && from != start)
+        end = find(start);
+    lexer.setPos(end == std::string_view::npos ? bytes.size() : end);
+}
+
+} // namespace
+
+void interpretPage(ObjectSource& objects, FontSource& fonts, const Object& contents, const Object& resources,
+                   TextLayout& layout, const ContentLimits& limits)
+{
+    Interpreter(objects, fonts, layout, limits).runPage(contents, resources);
+}
+
+std::u32string decodeTextString(std::string_view bytes)
+{
+    std::u32string out;
+    if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFE && static_cast<uint8_t>(bytes[1]) == 0xFF) {
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            char32_t u = static_cast<uint8_t>(bytes[i]) << 8 | static_cast<uint8_t>(bytes[i + 1]);
+            if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size()) {
+                char32_t low = static_cast<uint8_t>(bytes[i + 2]) << 8 | static_cast<uint8_t>(bytes[i + 3]);
+                if (low >= 0xDC00 && low < 0xE000) {
+                    out += 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                    i += 2;
+                    continue;
+                }
+            }
+            if (u < 0xD800 || u >= 0xE000)
+                out += u;
+        }
+        return out;
+    }
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        for (size_t i = 3; i < bytes.size();) {
+            uint8_t c = static_cast<uint8_t>(bytes[i]);
+            int extra = c < 0x80 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+            if (extra < 0 || i + extra >= bytes.size()) {
+                ++i; // a stray or cut byte
+                continue;
+            }
+            char32_t u = extra == 0 ? c : c & (0x3F >> extra);
+            for (int k = 1; k <= extra; ++k)
+                u = u << 6 | (static_cast<uint8_t>(bytes[i + k]) & 0x3F);
+            out += u;
+            i += extra + 1;
+        }
+        return out;
+    }
+    for (char ch : bytes) {
+        uint8_t c = static_cast<uint8_t>(ch);
+        if (c >= 0x18 && c <= 0x1F)
+            out += kPdfDocAccents[c - 0x18];
+        else if (c >= 0x80 && c <= 0xA0) {
+            if (kPdfDocHigh[c - 0x80])
+                out += kPdfDocHigh[c - 0x80];
+        } else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace pdf

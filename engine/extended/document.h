@@ -1,0 +1,75 @@
+// A PDF document as the extended reading mode opens it: the cross-reference
+// (rebuilt once when damaged), objects in the file and in object streams,
+// decryption, stream filters, the catalog and the list of pages.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/extended/crossReference.h"
+#include "engine/extended/objectSource.h"
+#include "engine/extended/objectStreams.h"
+#include "engine/extended/rawFile.h"
+
+class p2tReader;
+
+namespace pdf {
+
+class Encryption;
+
+// A page with what it inherits from the nodes above it already applied.
+struct Page {
+    Ref ref;           // num -1 for a page written directly into /Kids
+    Object dict;       // the page's own dictionary
+    Object resources;  // /Resources, inherited when the page has none
+    Object mediaBox;   // /MediaBox, inherited
+    Object cropBox;    // /CropBox, inherited
+    int rotate = 0;    // /Rotate, inherited, a multiple of 90 in [0, 360)
+};
+
+class Document : public ObjectSource {
+public:
+    // Reads through `reader`, which is open on the file and stays so while
+    // the document lives.
+    explicit Document(p2tReader& reader);
+    ~Document() override;
+
+    enum class Status { Ok, Damaged, NeedsPassword };
+    // Reads the cross-reference, sets up decryption and finds the catalog.
+    Status open();
+
+    Object resolve(const Object& object) override;
+    std::optional<std::string> streamData(const Object& stream, size_t limit) override;
+    // The object numbered so (the generation is not checked: damaged files
+    // get it wrong); null when there is none.
+    Object object(Ref ref);
+
+    const Dict& trailer() const { return xref_.trailer(); }
+    const Object& catalog() const { return catalog_; }
+
+    // The pages in order, the tree walked once: a node met twice (a cycle
+    // or a shared node) or nested too deep is skipped.
+    const std::vector<Page>& pages();
+
+private:
+    Object load(int32_t num);
+    Object decryptStrings(const Object& o, Ref ref, int depth) const;
+    void walk(const Object& node, const Page& inherited, int depth, std::unordered_set<int32_t>& seen);
+    void rebuildOnce();
+
+    RawFile file_;
+    CrossReference xref_;
+    ObjectStreams objectStreams_;
+    std::unique_ptr<Encryption> encryption_;
+    std::unordered_map<int32_t, Object> cache_;
+    std::unordered_set<int32_t> loading_; // objects being read: a reference back to one is a loop
+    Object catalog_;
+    std::optional<std::vector<Page>> pages_;
+};
+
+} // namespace pdf

@@ -1,0 +1,28 @@
+// The extended reading mode's conversion of one PDF: the document opened by
+// the extended reader, its pages in order, each page's text.
+#pragma once
+
+#include <memory>
+
+struct p2tEngine;
+
+namespace pdf {
+class Document;
+struct Page;
+} // namespace pdf
+
+// The extended mode's state for the file being converted; reset per file.
+struct p2tExtendedState {
+    p2tExtendedState();
+    ~p2tExtendedState();
+    std::unique_ptr<pdf::Document> document;
+};
+
+// Converts the open PDF (eng.fileNo) into the open text file: nullptr when
+// every page was written or the run was cancelled, else the failure's
+// message for the processing log. The caller closes the files.
+const char* p2tExtendedConvert(p2tEngine& eng);
+
+// Writes the text of one page (between its header and footer); false when
+// the file must stop (its decode budget is spent).
+bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& page);

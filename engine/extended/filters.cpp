@@ -1,0 +1,352 @@
+#include "engine/extended/filters.h"
+
+#include "engine/extended/lexer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace pdf {
+
+namespace {
+
+// The name a filter goes by, with the abbreviations of inline images.
+std::string_view canonical(std::string_view name)
+{
+    if (name == "Fl")
+        return "FlateDecode";
+    if (name == "LZW")
+        return "LZWDecode";
+    if (name == "AHx")
+        return "ASCIIHexDecode";
+    if (name == "A85")
+        return "ASCII85Decode";
+    if (name == "RL")
+        return "RunLengthDecode";
+    if (name == "DCT")
+        return "DCTDecode";
+    if (name == "CCF")
+        return "CCITTFaxDecode";
+    return name;
+}
+
+bool isImageFilter(std::string_view name)
+{
+    return name == "DCTDecode" || name == "JPXDecode" || name == "CCITTFaxDecode" || name == "JBIG2Decode";
+}
+
+// Inflates zlib data (or, when the header is not zlib's, raw deflate data)
+// up to the limit. Data damaged part way gives what came before the damage.
+void inflateData(std::string_view in, std::string& out, size_t limit, bool raw)
+{
+    z_stream zs{};
+    if ((raw ? inflateInit2(&zs, -MAX_WBITS) : inflateInit(&zs)) != Z_OK)
+        return;
+    // Files are at most 2 GB long: the data fits one call's count.
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    zs.avail_in = static_cast<uInt>(std::min<size_t>(in.size(), UINT32_MAX));
+    unsigned char chunk[64 * 1024];
+    while (out.size() < limit) {
+        zs.next_out = chunk;
+        zs.avail_out = sizeof chunk;
+        int rc = inflate(&zs, Z_NO_FLUSH);
+        size_t got = sizeof chunk - zs.avail_out;
+        out.append(reinterpret_cast<char*>(chunk), std::min(got, limit - out.size()));
+        if (rc != Z_OK || (got == 0 && zs.avail_in == 0))
+            break; // the end, damage, or data cut short
+    }
+    inflateEnd(&zs);
+}
+
+void flate(std::string_view in, std::string& out, size_t limit)
+{
+    inflateData(in, out, limit, false);
+    // No zlib header: some writers store bare deflate data.
+    if (out.empty() && !in.empty()) {
+        uint8_t cmf = static_cast<uint8_t>(in[0]);
+        if ((cmf & 0x0F) != 8 || in.size() < 2 || ((cmf << 8) | static_cast<uint8_t>(in[1])) % 31 != 0)
+            inflateData(in, out, limit, true);
+    }
+}
+
+// LZW as PDF uses it: 9 to 12 bit codes, 256 clears the table, 257 ends the
+// data; with early change the code width grows one code sooner. A code past
+// the table ends the data (damage): what came before is kept.
+void lzw(std::string_view in, std::string& out, size_t limit, bool earlyChange)
+{
+    struct Entry {
+        int32_t prefix;
+        uint8_t byte;
+        uint8_t first;
+        uint16_t length;
+    };
+    std::vector<Entry> table(4096);
+    for (int i = 0; i < 256; ++i)
+        table[static_cast<size_t>(i)] = {-1, static_cast<uint8_t>(i), static_cast<uint8_t>(i), 1};
+    int next = 258, width = 9, previous = -1;
+    uint32_t buffer = 0;
+    int bits = 0;
+    std::string scratch;
+    for (size_t i = 0; out.size() < limit;) {
+        while (bits < width && i < in.size()) {
+            buffer = buffer << 8 | static_cast<uint8_t>(in[i++]);
+            bits += 8;
+        }
+        if (bits < width)
+            break;
+        int code = static_cast<int>((buffer >> (bits - width)) & ((1u << width) - 1));
+        bits -= width;
+        if (code == 256) {
+            next = 258;
+            width = 9;
+            previous = -1;
+            continue;
+        }
+        if (code == 257 || code > next || (code == next && (previous < 0 || next >= 4096)))
+            break;
+        if (previous >= 0 && next < 4096) {
+            // The new entry: the previous string and the first byte of this one
+            // (its own first byte when it is the entry being defined).
+            const Entry& p = table[static_cast<size_t>(previous)];
+            uint8_t first = code == next ? p.first : table[static_cast<size_t>(code)].first;
+            table[static_cast<size_t>(next)] = {previous, first, p.first, static_cast<uint16_t>(p.length + 1)};
+            ++next;
+        }
+        const Entry& e = table[static_cast<size_t>(code)];
+        scratch.assign(e.length, '\0');
+        int c = code;
+        for (size_t k = e.length; k-- > 0 && c >= 0; c = table[static_cast<size_t>(c)].prefix)
+            scratch[k] = static_cast<char>(table[static_cast<size_t>(c)].byte);
+        out.append(scratch, 0, std::min(scratch.size(), limit - out.size()));
+        previous = code;
+        if (next + (earlyChange ? 1 : 0) >= (1 << width) && width < 12)
+            ++width;
+    }
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+void asciiHex(std::string_view in, std::string& out, size_t limit)
+{
+    int high = -1;
+    for (size_t i = 0; i < in.size() && out.size() < limit; ++i) {
+        char c = in[i];
+        if (c == '>')
+            break;
+        int v = hexDigit(c);
+        if (v < 0)
+            continue; // white space, and damage, are skipped
+        if (high < 0) {
+            high = v;
+        } else {
+            out += static_cast<char>(high << 4 | v);
+            high = -1;
+        }
+    }
+    if (high >= 0 && out.size() < limit)
+        out += static_cast<char>(high << 4);
+}
+
+// ASCII85: groups of five characters '!'..'u' for four bytes, 'z' for four
+// zeros, "~>" at the end; a last partial group gives one byte fewer than its
+// characters. A group worth more than 32 bits ends the data.
+void ascii85(std::string_view in, std::string& out, size_t limit)
+{
+    uint64_t value = 0;
+    int count = 0;
+    auto flush = [&](int chars) {
+        for (int k = chars; k < 5; ++k)
+            value = value * 85 + 84;
+        if (value > UINT32_MAX)
+            return false;
+        for (int k = 0; k < chars - 1 && out.size() < limit; ++k)
+            out += static_cast<char>((value >> (24 - 8 * k)) & 0xFF);
+        return true;
+    };
+    for (size_t i = 0; i < in.size() && out.size() < limit; ++i) {
+        auto c = static_cast<uint8_t>(in[i]);
+        if (c == '~')
+            break;
+        if (isPdfWhite(c))
+            continue;
+        if (c == 'z' && count == 0) {
+            out.append(std::min<size_t>(4, limit - out.size()), '\0');
+            continue;
+        }
+        if (c < '!' || c > 'u')
+            break;
+        value = value * 85 + (c - '!');
+        if (++count == 5) {
+            if (!flush(5))
+                return;
+            value = 0;
+            count = 0;
+        }
+    }
+    if (count > 1)
+        flush(count);
+}
+
+void runLength(std::string_view in, std::string& out, size_t limit)
+{
+    for (size_t i = 0; i < in.size() && out.size() < limit;) {
+        auto n = static_cast<uint8_t>(in[i++]);
+        if (n == 128)
+            break;
+        if (n < 128) {
+            size_t len = std::min<size_t>({static_cast<size_t>(n) + 1, in.size() - i, limit - out.size()});
+            out.append(in.substr(i, len));
+            i += static_cast<size_t>(n) + 1;
+        } else if (i < in.size()) {
+            out.append(std::min<size_t>(257 - n, limit - out.size()), in[i++]);
+        }
+    }
+}
+
+int64_t intParm(const Dict& parms, std::string_view key, int64_t fallback)
+{
+    const Object& o = parms.get(key);
+    return o.isNumber() ? o.intValue() : fallback;
+}
+
+// Undoes a PNG or TIFF predictor. Parameters out of range fail the stream.
+bool unpredict(const Dict& parms, std::string& data)
+{
+    int64_t predictor = intParm(parms, "Predictor", 1);
+    if (predictor == 1)
+        return true;
+    int64_t colors = intParm(parms, "Colors", 1);
+    int64_t bpc = intParm(parms, "BitsPerComponent", 8);
+    int64_t columns = intParm(parms, "Columns", 1);
+    if (colors < 1 || colors > 32 || (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16) || columns < 1
+        || columns > (1 << 24))
+        return false;
+    const size_t pixelBytes = static_cast<size_t>(std::max<int64_t>(1, (colors * bpc + 7) / 8));
+    const size_t rowBytes = static_cast<size_t>((colors * bpc * columns + 7) / 8);
+    std::string out;
+    if (predictor == 2) {
+        if (bpc != 8)
+            return true; // only byte samples are undone: text streams have no others
+        out = data;
+        for (size_t row = 0; row < out.size(); row += rowBytes)
+            for (size_t i = pixelBytes; i < rowBytes && row + i < out.size(); ++i)
+                out[row + i] = static_cast<char>(out[row + i] + out[row + i - pixelBytes]);
+        data = std::move(out);
+        return true;
+    }
+    if (predictor < 10 || predictor > 15)
+        return false;
+    out.reserve(data.size());
+    std::string prior(rowBytes, '\0');
+    std::string row(rowBytes, '\0');
+    for (size_t pos = 0; pos < data.size();) {
+        auto type = static_cast<uint8_t>(data[pos++]);
+        size_t len = std::min(rowBytes, data.size() - pos);
+        std::fill(row.begin(), row.end(), '\0');
+        std::memcpy(row.data(), data.data() + pos, len);
+        pos += len;
+        for (size_t i = 0; i < rowBytes; ++i) {
+            int left = i >= pixelBytes ? static_cast<uint8_t>(row[i - pixelBytes]) : 0;
+            int up = static_cast<uint8_t>(prior[i]);
+            int upLeft = i >= pixelBytes ? static_cast<uint8_t>(prior[i - pixelBytes]) : 0;
+            int add = 0;
+            switch (type) {
+            case 1: add = left; break;
+            case 2: add = up; break;
+            case 3: add = (left + up) / 2; break;
+            case 4: {
+                int p = left + up - upLeft;
+                int pa = std::abs(p - left), pb = std::abs(p - up), pc = std::abs(p - upLeft);
+                add = pa <= pb && pa <= pc ? left : pb <= pc ? up : upLeft;
+                break;
+            }
+            default: break;
+            }
+            row[i] = static_cast<char>(static_cast<uint8_t>(row[i]) + add);
+        }
+        out.append(row, 0, len);
+        prior.swap(row);
+    }
+    data = std::move(out);
+    return true;
+}
+
+} // namespace
+
+FilterResult applyFilter(const FilterStep& step, std::string_view in, std::string& out, size_t limit)
+{
+    out.clear();
+    std::string_view name = canonical(step.name);
+    if (isImageFilter(name))
+        return FilterResult::Image;
+    if (name == "FlateDecode" || name == "LZWDecode") {
+        if (name == "FlateDecode")
+            flate(in, out, limit);
+        else
+            lzw(in, out, limit, intParm(step.parms, "EarlyChange", 1) != 0);
+        return unpredict(step.parms, out) ? FilterResult::Ok : FilterResult::Failed;
+    }
+    if (name == "ASCIIHexDecode")
+        asciiHex(in, out, limit);
+    else if (name == "ASCII85Decode")
+        ascii85(in, out, limit);
+    else if (name == "RunLengthDecode")
+        runLength(in, out, limit);
+    else if (name == "Crypt")
+        out.assign(in.substr(0, std::min(in.size(), limit))); // decryption happened before the filters
+    else
+        return FilterResult::Failed;
+    return FilterResult::Ok;
+}
+
+bool filterSteps(const Object& filter, const Object& parms, std::vector<FilterStep>& out)
+{
+    out.clear();
+    if (filter.isNull())
+        return true;
+    auto parmsAt = [&](size_t i) -> const Object& {
+        if (parms.isArray())
+            return i < parms.arrayValue().size() ? parms.arrayValue()[i] : Object::null();
+        return i == 0 ? parms : Object::null();
+    };
+    if (filter.isName()) {
+        out.push_back({filter.text(), parmsAt(0).dictValue()});
+        return true;
+    }
+    if (!filter.isArray())
+        return false;
+    for (size_t i = 0; i < filter.arrayValue().size(); ++i) {
+        const Object& f = filter.arrayValue()[i];
+        if (!f.isName())
+            return false;
+        out.push_back({f.text(), parmsAt(i).dictValue()});
+    }
+    return true;
+}
+
+FilterResult applyFilters(const std::vector<FilterStep>& steps, std::string& data, size_t limit)
+{
+    std::string out;
+    for (const FilterStep& step : steps) {
+        FilterResult r = applyFilter(step, data, out, limit);
+        if (r != FilterResult::Ok)
+            return r;
+        data.swap(out);
+    }
+    if (data.size() > limit)
+        data.resize(limit);
+    return FilterResult::Ok;
+}
+
+} // namespace pdf

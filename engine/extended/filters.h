@@ -1,0 +1,40 @@
+// The standard stream filters of the extended reading mode: FlateDecode and
+// LZWDecode with their predictors, ASCIIHexDecode, ASCII85Decode and
+// RunLengthDecode, by full name or abbreviation, one after the other as a
+// stream's /Filter array lists them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/extended/pdfObject.h"
+
+namespace pdf {
+
+struct FilterStep {
+    std::string name; // as the file spells it (abbreviations allowed)
+    Dict parms;       // its /DecodeParms (empty: the defaults)
+};
+
+enum class FilterResult : uint8_t {
+    Ok,       // decoded (possibly cut at the limit, or up to damage in the data)
+    Image,    // an image-only filter: the data holds no text
+    Failed,   // an unknown filter or parameters out of range
+};
+
+// The steps a stream's /Filter and /DecodeParms (a name or an array of
+// them, a dictionary or an array of them, resolved) describe; false when
+// they are not of those kinds.
+bool filterSteps(const Object& filter, const Object& parms, std::vector<FilterStep>& out);
+
+// Decodes `data` in place through the steps in order, keeping at most
+// `limit` bytes after each. Damaged data gives what could be decoded before
+// the damage, as readers do; only unusable parameters fail.
+FilterResult applyFilters(const std::vector<FilterStep>& steps, std::string& data, size_t limit);
+
+// One filter, for tests: the same rules as applyFilters.
+FilterResult applyFilter(const FilterStep& step, std::string_view in, std::string& out, size_t limit);
+
+} // namespace pdf

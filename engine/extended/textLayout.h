@@ -1,0 +1,74 @@
+// Words and lines from where glyphs are drawn: the text of a page written the
+// way its reader would type it, in the order the content draws it. A gap
+// wider than a fraction of the font size is a space, a move off the baseline
+// is a line break, kerning is nothing, and a glyph drawn again over itself
+// (fake bold, shadows) is written once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pdf {
+
+struct Point {
+    double x = 0;
+    double y = 0;
+};
+
+// A glyph, or the replacement text of a marked span, as the page draws it:
+// coordinates in the page's default user space.
+struct PlacedText {
+    std::u32string_view text; // empty: a glyph nothing maps (it still takes its place)
+    Point start;              // origin on the baseline
+    Point end;                // where the next glyph would start: start plus the advance
+    Point direction;          // unit vector of the writing direction (down a column for vertical text)
+    double size = 0;          // font size across the writing direction
+};
+
+class TextLayout {
+public:
+    // `lineBreaks` off: a space stands for every line break.
+    explicit TextLayout(bool lineBreaks);
+
+    void add(const PlacedText& glyph);
+    // The page's text so far as UTF-8 (no break at its end); the layout
+    // then starts a new page.
+    std::string take();
+
+private:
+    enum class Gap : uint8_t { None, Space, Break };
+
+    bool duplicate(const PlacedText& glyph, char32_t first);
+    void remember(const PlacedText& glyph, char32_t first);
+    void write(std::u32string_view text);
+
+    bool lineBreaks_;
+    std::string out_;
+    bool hasPrevious_ = false;
+    Point previousEnd_;
+    Point previousDirection_;
+    double previousSize_ = 0;
+    Gap pending_ = Gap::None;
+
+    // Glyphs recently written, found by their place: a glyph drawn again over
+    // itself is among the last few thousand, and a fixed window keeps a
+    // million-glyph page in linear time and bounded memory.
+    struct Recent {
+        double x = 0, y = 0;
+        char32_t first = 0;
+        uint32_t length = 0;
+        int64_t seq = -1;
+        int64_t nextInBucket = -1;
+    };
+    std::vector<Recent> recent_;
+    std::vector<int64_t> bucketHead_;
+    int64_t seq_ = 0;
+};
+
+// Appends `c` to `out` as UTF-8; code points that are not characters
+// (surrogates, beyond U+10FFFF) are left out.
+void appendUtf8(std::string& out, char32_t c);
+
+} // namespace pdf

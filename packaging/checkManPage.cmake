@@ -1,0 +1,18 @@
+# Test: the console tool's manual page names every option of its usage text,
+# so the two cannot drift apart.   cmake -DUSAGE=... -DPAGE=... -P checkManPage.cmake
+file(READ ${USAGE} source)
+string(REGEX MATCH "kConsoleUsage =[^;]*;" usage "${source}")
+string(REGEX MATCHALL "--[a-z][a-z-]*" options "${usage}")
+list(REMOVE_DUPLICATES options)
+file(READ ${PAGE} page)
+set(missing)
+foreach(option IN LISTS options)
+  string(FIND "${page}" "*${option}*" at)
+  if(at EQUAL -1)
+    list(APPEND missing ${option})
+  endif()
+endforeach()
+list(LENGTH options count)
+if(count LESS 10 OR missing)
+  message(FATAL_ERROR "${PAGE} lacks: ${missing} (of ${count} options in the usage text)")
+endif()

@@ -1,0 +1,246 @@
+// The content interpreter and the layout of its glyphs: content snippets
+// drawn with a one-byte font and the text a reader of the page would type.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "engine/extended/contentInterpreter.h"
+
+namespace {
+
+using pdf::Object;
+
+// Every byte is the character of the same number (Latin-1), half an em wide,
+// except those given their own width.
+class FakeFont : public pdf::Font {
+public:
+    FakeFont(bool vertical = false, double scale = 0.001, double width = 500)
+        : vertical_(vertical), scale_(scale), width_(width)
+    {
+    }
+    void decode(std::string_view bytes, std::vector<pdf::Glyph>& out) const override
+    {
+        for (char c : bytes) {
+            pdf::Glyph g;
+            g.code = static_cast<uint8_t>(c);
+            if (g.code != 0)
+                g.text = std::u32string(1, static_cast<char32_t>(g.code));
+            g.width = g.code == 'i' ? width_ / 2 : width_;
+            g.wordSpace = g.code == 32;
+            out.push_back(std::move(g));
+        }
+    }
+    bool vertical() const override { return vertical_; }
+    double fontMatrixScale() const override { return scale_; }
+
+private:
+    bool vertical_;
+    double scale_;
+    double width_;
+};
+
+// Objects by number; streams hold their data unfiltered.
+class FakeDocument : public pdf::ObjectSource, public pdf::FontSource {
+public:
+    Object resolve(const Object& o) override
+    {
+        Object cur = o;
+        for (int i = 0; i < 32 && cur.isRef(); ++i) {
+            auto it = objects.find(cur.refValue().num);
+            cur = it == objects.end() ? Object() : it->second;
+        }
+        return cur.isRef() ? Object() : cur;
+    }
+    std::optional<std::string> streamData(const Object& stream, size_t limit) override
+    {
+        const pdf::Stream* s = stream.streamValue();
+        if (!s)
+            return std::nullopt;
+        return s->data.substr(0, limit);
+    }
+    const pdf::Font* font(const Object& entry) override
+    {
+        auto it = fonts.find(entry.refValue().num);
+        return entry.isRef() && it != fonts.end() ? &it->second : nullptr;
+    }
+
+    Object ref(int num) { return Object::ref({num, 0}); }
+    Object stream(std::string data, pdf::Dict dict = {})
+    {
+        pdf::Stream s;
+        s.dict = std::make_shared<pdf::Dict>(std::move(dict));
+        s.data = std::move(data);
+        return Object::stream(std::move(s));
+    }
+    Object form(std::string data, Object resources = {}, Object matrix = {})
+    {
+        pdf::Dict d;
+        d.set("Subtype", Object::name("Form"));
+        if (!resources.isNull())
+            d.set("Resources", std::move(resources));
+        if (!matrix.isNull())
+            d.set("Matrix", std::move(matrix));
+        return stream(std::move(data), std::move(d));
+    }
+
+    std::map<int32_t, Object> objects;
+    std::map<int32_t, FakeFont> fonts;
+};
+
+Object dictOf(std::initializer_list<std::pair<const char*, Object>> entries)
+{
+    pdf::Dict d;
+    for (const auto& [k, v] : entries)
+        d.set(k, v);
+    return Object::dict(std::move(d));
+}
+
+// A page's resources: F1 a horizontal font, F2 a vertical one, F3 a Type3
+// font in hundredths; forms, an image and marked-content properties.
+struct Fixture {
+    FakeDocument doc;
+    Object resources;
+
+    Fixture()
+    {
+        doc.fonts.emplace(10, FakeFont());
+        doc.fonts.emplace(11, FakeFont(true, 0.001, 1000));
+        doc.fonts.emplace(12, FakeFont(false, 0.01, 50));
+        Object fonts = dictOf({{"F1", doc.ref(10)}, {"F2", doc.ref(11)}, {"F3", doc.ref(12)}});
+        doc.objects[20] = doc.form("BT /F1 10 Tf (form) Tj ET");
+        doc.objects[21] = doc.form("/Self Do BT /F1 10 Tf (self) Tj ET");
+        doc.objects[22] = doc.form("/B Do BT /F1 10 Tf (A) Tj ET");
+        doc.objects[23] = doc.form("/A Do BT /F1 10 Tf (B) Tj ET");
+        doc.objects[24] = doc.form("BT /F9 10 Tf (own) Tj ET", dictOf({{"Font", dictOf({{"F9", doc.ref(10)}})}}),
+                                   Object::array({Object::integer(1), Object::integer(0), Object::integer(0),
+                                                  Object::integer(1), Object::integer(0), Object::integer(-50)}));
+        pdf::Dict image;
+        image.set("Subtype", Object::name("Image"));
+        doc.objects[25] = doc.stream("BT /F1 10 Tf (image) Tj ET", image);
+        Object xobjects = dictOf({{"Fm1", doc.ref(20)},
+                                  {"Self", doc.ref(21)},
+                                  {"A", doc.ref(22)},
+                                  {"B", doc.ref(23)},
+                                  {"Own", doc.ref(24)},
+                                  {"Im1", doc.ref(25)}});
+        Object properties = dictOf({{"P1", dictOf({{"ActualText", Object::string("xyz")}})}});
+        resources = dictOf({{"Font", fonts}, {"XObject", xobjects}, {"Properties", properties}});
+    }
+
+    std::string text(std::string content, bool lineBreaks = true, const pdf::ContentLimits& limits = {})
+    {
+        doc.objects[1] = doc.stream(std::move(content));
+        pdf::TextLayout layout(lineBreaks);
+        pdf::interpretPage(doc, doc, doc.ref(1), resources, layout, limits);
+        std::string out = layout.take();
+        for (size_t p; (p = out.find("\r\n")) != std::string::npos;)
+            out.replace(p, 2, "|");
+        return out;
+    }
+};
+
+TEST(InterpreterTest, ContentSnippetsToText)
+{
+    struct Case {
+        const char* content;
+        const char* text; // "|" for a line break
+    } cases[] = {
+        {"BT /F1 10 Tf 72 700 Td (Hello) Tj ET", "Hello"},
+        {"BT/F1 10 Tf(a\\(b\\)\\101\\\\\\\nc)Tj<4142 43>Tj ET", "a(b)A\\cABC"},
+        // One line holding a whole page; operators wherever they stand.
+        {"BT /F1 10 Tf 0 0 Td (ab) Tj 0 -12 Td (cd) Tj ET BT /F1 10 Tf 0 -24 Td (ef) Tj ET", "ab|cd|ef"},
+        {"BT\n/F1\n10\nTf\n(x)\nTj\nET", "x"},
+        // Kerning is nothing, a word's gap a space, a space glyph one space.
+        {"BT /F1 10 Tf [(Wo) 50 (rd) -400 (next)] TJ ET", "Word next"},
+        {"BT /F1 10 Tf [(a ) -300 (b) -2000 ( c)] TJ ET", "a b c"},
+        {"BT /F1 10 Tf 1 0 0 1 10 10 Tm (ab) Tj 1 0 0 1 20 10 Tm (cd) Tj 1 0 0 1 37 10 Tm (ef) Tj ET", "abcd ef"},
+        // Next-line operators, leading, ' and ".
+        {"BT /F1 10 Tf 12 TL (one) Tj T* (two) Tj (three) ' 1 2 (four) \" ET", "one|two|three|four"},
+        {"BT /F1 10 Tf 0 -14 TD (a) Tj T* (b) Tj ET", "a|b"},
+        // Character and word spacing, scaling, rise: still one word, still one line.
+        {"BT /F1 10 Tf 3 Tc (abc) Tj ET BT /F1 10 Tf 0 -20 Td 20 Tw (a b) Tj ET", "abc|a b"},
+        {"BT /F1 10 Tf 50 Tz (ab) Tj 5 0 Td (cd) Tj ET", "abcd"},
+        {"BT /F1 10 Tf (x) Tj 4 Ts (2) Tj 0 Ts (y) Tj ET", "x2y"},
+        {"2 0 0 2 0 0 cm BT /F1 10 Tf (ab) Tj ET BT /F1 20 Tf 10 0 Td (cd) Tj ET", "abcd"},
+        {"BT /F3 10 Tf (ab) Tj ET BT /F1 10 Tf 10 0 Td (cd) Tj ET", "abcd"},
+        // q and Q keep the graphics state; text state set inside is dropped with it.
+        {"q 1 0 0 1 0 -100 cm BT /F1 10 Tf (in) Tj ET Q BT /F1 10 Tf (out) Tj ET", "in|out"},
+        {"Q Q BT /F1 10 Tf (x) Tj ET", "x"},
+        // Inline images: computed length, declared length, and "EI" inside the data.
+        {"BT /F1 10 Tf (a) Tj ET BI /W 4 /H 1 /BPC 8 /CS /G ID EI E\nEI BT /F1 10 Tf 5 0 Td (b) Tj ET", "ab"},
+        {"BI /W 1 /H 1 /F /DCT /L 6 ID \xff\xd8 EI \x80\nEI BT /F1 10 Tf (c) Tj ET", "c"},
+        {"BI /W 9 /H 9 /F /DCT ID \xff EI \x90\x91 Tj\nEI BT /F1 10 Tf (d) Tj ET", "d"},
+        // Form XObjects: placed by the CTM, own resources and matrix, self-drawing.
+        {"q 1 0 0 1 100 0 cm /Fm1 Do Q BT /F1 10 Tf (x) Tj ET", "form x"},
+        {"/Self Do", "self"},
+        {"/A Do", "BA"},
+        {"/Own Do BT /F1 10 Tf (x) Tj ET", "own|x"},
+        {"/Im1 Do /Missing Do BT /F1 10 Tf (x) Tj ET", "x"},
+        // Marked content with /ActualText replaces the glyphs it spans.
+        {"BT /F1 10 Tf /Span <</ActualText (X)>> BDC (abc) Tj EMC (d) Tj ET", "Xd"},
+        {"BT /F1 10 Tf (a) Tj /Span /P1 BDC 0 -20 Td (abc) Tj EMC ET", "a|xyz"},
+        {"BT /F1 10 Tf /Span <</ActualText <FEFF00660069>>> BDC (f) Tj /X BMC (i) Tj EMC EMC (x) Tj ET", "fix"},
+        {"BT /F1 10 Tf /Span <</ActualText (open)>> BDC (abc) Tj ET", "open"},
+        // Vertical writing: a column is a line, columns in the order drawn.
+        {"BT /F2 10 Tf 1 0 0 1 100 700 Tm (abc) Tj 1 0 0 1 85 700 Tm (de) Tj ET", "abc|de"},
+        {"BT /F2 10 Tf 1 0 0 1 100 700 Tm [(ab) -1000 (c)] TJ ET", "ab c"},
+        // Text drawn again over itself (fake bold, shadows) is written once.
+        {"BT /F1 10 Tf (Bold) Tj ET BT /F1 10 Tf 0.3 0.2 Td (Bold) Tj ET BT /F1 10 Tf 30 0 Td (x) Tj ET", "Bold x"},
+        {"BT /F1 10 Tf (a) Tj 0.2 0 Td (a) Tj (b) Tj ET", "ab"},
+        {"BT /F1 10 Tf (aa) Tj ET", "aa"},
+        {"BT /F1 10 Tf (ii) Tj ET", "ii"},
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        EXPECT_EQ(f.text(c.content), c.text) << c.content;
+    }
+}
+
+TEST(InterpreterTest, LineBreaksOffWriteSpaces)
+{
+    Fixture f;
+    EXPECT_EQ(f.text("BT /F1 10 Tf 12 TL (ab) Tj T* (cd) Tj ET", false), "ab cd");
+}
+
+// Hostile content ends in time with bounded memory and keeps what it read.
+TEST(InterpreterTest, HostileContentEnds)
+{
+    Fixture f;
+    std::string many;
+    for (int i = 0; i < 200000; ++i)
+        many += "1 0 0 1 0 0 cm 5 w ";
+    EXPECT_EQ(f.text(many + "BT /F1 10 Tf (end) Tj ET"), "end");
+
+    std::string deep(100000, 'q');
+    EXPECT_EQ(f.text(deep + " BT /F1 10 Tf (deep) Tj ET " + std::string(100000, 'Q')), "deep");
+    EXPECT_EQ(f.text(std::string(100000, '[') + std::string(100000, ']') + " BT /F1 10 Tf (x) Tj ET"), "x");
+
+    // Absurd sizes and matrices: no crash, the text still comes out.
+    EXPECT_EQ(f.text("999999999999999999999999 0 0 99999999999999999999 0 0 cm BT /F1 999999999999999999999 Tf "
+                     "99999999999 0 0 -99999999999 99999999999 9 Tm (a) Tj 0 Tz (b) Tj ET"),
+              "ab");
+
+    // Forms drawing forms ten times each: the content budget ends the page.
+    std::string tenTimes;
+    for (int k = 0; k < 10; ++k)
+        tenTimes += "/N Do BT /F1 10 Tf (n) Tj ET ";
+    for (int i = 0; i < 8; ++i)
+        f.doc.objects[40 + i] = f.doc.form(
+            tenTimes, dictOf({{"XObject", dictOf({{"N", f.doc.ref(41 + i)}})}, {"Font", dictOf({{"F1", f.doc.ref(10)}})}}));
+    pdf::ContentLimits limits;
+    limits.maxContentBytes = 1 << 20;
+    limits.maxFormDepth = 100;
+    f.resources = dictOf({{"XObject", dictOf({{"N", f.doc.ref(40)}})}});
+    std::string text = f.text("/N Do", true, limits);
+    EXPECT_LT(text.size(), size_t{1} << 20);
+    EXPECT_EQ(text.substr(0, 1), "n");
+}
+
+TEST(InterpreterTest, TextStrings)
+{
+    EXPECT_EQ(pdf::decodeTextString(std::string_view("\xfe\xff\x00\x41\xd8\x3d\xde\x00", 8)), U"A\U0001F600");
+    EXPECT_EQ(pdf::decodeTextString("\xef\xbb\xbf\xe6\x97\xa5x"), U"\u65e5x");
+    EXPECT_EQ(pdf::decodeTextString("a\x93\x84\x9f"), U"a\ufb01\u2014");
+}
+
+} // namespace

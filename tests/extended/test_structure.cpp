@@ -1,0 +1,228 @@
+// Structure independence of the extended reading mode: the text of a PDF is
+// the same however the file stores its objects (tables or cross-reference
+// streams, object streams, hybrids, chains of updates), encrypts them with an
+// empty user password, or encodes its streams.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "tests/support/engineHarness.h"
+#include "tests/support/pdfWriter.h"
+
+namespace {
+
+EngineHarness::Result convertExtended(const std::string& pdf)
+{
+    EngineHarness h;
+    h.settings.extended = true;
+    h.settings.headfootUse[1] = true;
+    return h.convert(pdf);
+}
+
+bool haveQpdf() { return std::system("qpdf --version >/dev/null 2>&1") == 0; }
+
+// The file rewritten by qpdf with the options given; empty when qpdf fails.
+std::string qpdf(const std::string& pdf, const std::string& options)
+{
+    TempDir dir;
+    std::string in = dir.write("in.pdf", pdf), out = dir.file("out.pdf");
+    std::string command = "qpdf --allow-weak-crypto " + options + " " + in + " " + out + " >/dev/null 2>&1";
+    int rc = std::system(command.c_str());
+    // 3: warnings only.
+    if (rc != 0 && !(WIFEXITED(rc) && WEXITSTATUS(rc) == 3))
+        return {};
+    return readFile(out);
+}
+
+// A document with text on three pages, one with two content streams, and
+// shared resources on its page tree.
+std::string sampleDocument(bool deflated)
+{
+    PdfWriter w;
+    w.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    w.object(2, "<< /Type /Pages /Kids [3 0 R 5 0 R 7 0 R] /Count 3 /Resources << >> >>");
+    w.object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
+    w.stream(4, showText("First page") + "T*\n(second line) Tj\n", deflated);
+    w.object(5, "<< /Type /Page /Parent 2 0 R /Contents [6 0 R 9 0 R] >>");
+    w.stream(6, showText("Second page"), deflated);
+    w.object(7, "<< /Type /Page /Parent 2 0 R /Contents 8 0 R >>");
+    w.stream(8, "BT\n<0021 0022> Tj\nET\n", deflated);
+    w.stream(9, showText("Second stream (escaped \\) paren)"), deflated);
+    w.section("/Size 10 /Root 1 0 R /ID [<0123456789abcdef0123456789abcdef> <0123456789abcdef0123456789abcdef>]");
+    return w.str();
+}
+
+TEST(ExtendedStructureTest, SameTextHoweverQpdfStoresTheFile)
+{
+    if (!haveQpdf())
+        GTEST_SKIP() << "qpdf is not installed";
+    for (bool deflated : {false, true}) {
+        const std::string original = sampleDocument(deflated);
+        EngineHarness::Result expected = convertExtended(original);
+        ASSERT_TRUE(expected.ok) << expected.log;
+        ASSERT_NE(expected.text.find("Second stream"), std::string::npos);
+        // Today's extraction: the same as the default mode on a classic file.
+        EngineHarness defaultMode;
+        defaultMode.settings.headfootUse[1] = true;
+        EXPECT_EQ(defaultMode.convert(original).text, expected.text);
+
+        const char* variants[] = {
+            "--object-streams=generate",
+            "--object-streams=generate --compress-streams=n",
+            "--object-streams=generate --stream-data=compress --recompress-flate",
+            "--stream-data=uncompress",
+            "--qdf --normalize-content=n --object-streams=disable",
+            "--linearize",
+            "--linearize --object-streams=generate",
+            "--encrypt \"\" owner 40 --",
+            "--encrypt \"\" owner 128 --",
+            "--encrypt \"\" owner 128 --use-aes=y --",
+            "--encrypt \"\" owner 128 --use-aes=y --cleartext-metadata --",
+            "--encrypt \"\" owner 256 --",
+            "--encrypt \"\" owner 256 -- --object-streams=generate",
+            "--encrypt \"\" owner 256 --force-R5 --",
+        };
+        for (const char* options : variants) {
+            std::string variant = qpdf(original, options);
+            ASSERT_FALSE(variant.empty()) << options;
+            ASSERT_EQ(variant.find("/Encrypt") != std::string::npos,
+                      std::string(options).find("encrypt") != std::string::npos);
+            EngineHarness::Result got = convertExtended(variant);
+            EXPECT_TRUE(got.ok) << options << ": " << got.log;
+            EXPECT_EQ(got.text, expected.text) << options << " deflated=" << deflated;
+        }
+    }
+}
+
+TEST(ExtendedStructureTest, AFileThatNeedsAPasswordIsRefused)
+{
+    if (!haveQpdf())
+        GTEST_SKIP() << "qpdf is not installed";
+    for (const char* bits : {"40", "128", "256"}) {
+        std::string locked = qpdf(sampleDocument(true), std::string("--encrypt secret owner ") + bits + " --");
+        ASSERT_FALSE(locked.empty());
+        EngineHarness::Result got = convertExtended(locked);
+        EXPECT_FALSE(got.ok);
+        EXPECT_EQ(got.log, "...非対応(暗号化)\r\n") << bits;
+    }
+}
+
+// How the writer-made variants store the sample document.
+enum class Storage { Table, XrefStream, ObjectStreams, Hybrid, TableThenStream, StreamThenTable };
+
+// A content stream's data through the filters named.
+std::string encodedStream(const std::string& data, const std::string& how)
+{
+    std::string bytes, dict;
+    if (how == "lzw") {
+        bytes = lzwEncode(data);
+        dict = " /Filter /LZWDecode";
+    } else if (how == "lzw-late") {
+        bytes = lzwEncode(data, false);
+        dict = " /Filter /LZW /DecodeParms << /EarlyChange 0 >>";
+    } else if (how == "a85-flate") {
+        bytes = ascii85Encode(deflateBytes(data));
+        dict = " /Filter [/ASCII85Decode /FlateDecode]";
+    } else if (how == "ahx-rl") {
+        std::string rl = runLengthEncode(data);
+        static const char* digits = "0123456789ABCDEF";
+        for (char c : rl) {
+            bytes += digits[static_cast<uint8_t>(c) >> 4];
+            bytes += digits[static_cast<uint8_t>(c) & 15];
+            bytes += ' ';
+        }
+        bytes += '>';
+        dict = " /Filter [/AHx /RL] /DecodeParms [null null]";
+    } else if (how == "png-flate") {
+        bytes = deflateBytes(pngPredict(data, 5, 5));
+        dict = " /Filter /Fl /DecodeParms << /Predictor 15 /Columns 5 >>";
+    } else if (how == "lzw-png") {
+        bytes = lzwEncode(pngPredict(data, 3, 5));
+        dict = " /Filter [/LZWDecode] /DecodeParms [<< /Predictor 12 /Colors 1 /BitsPerComponent 8 /Columns 3 >>]";
+    } else {
+        bytes = data;
+    }
+    return "<< /Length " + std::to_string(bytes.size()) + dict + " >>\nstream\n" + bytes + "\nendstream";
+}
+
+std::string writerDocument(Storage storage, const std::string& filters)
+{
+    const std::vector<std::pair<int, std::string>> dicts = {
+        {1, "<< /Type /Catalog /Pages 2 0 R >>"},
+        {2, "<< /Type /Pages /Kids [3 0 R 5 0 R 7 0 R] /Count 3 /Resources << >> >>"},
+        {3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>"},
+        {5, "<< /Type /Page /Parent 2 0 R /Contents [6 0 R 9 0 R] >>"},
+        {7, "<< /Type /Page /Parent 2 0 R /Contents 8 0 R >>"},
+    };
+    const std::vector<std::pair<int, std::string>> streams = {
+        {4, showText("First page") + "T*\n(second line) Tj\n"},
+        {6, showText("Second page")},
+        {8, "BT\n<0021 0022> Tj\nET\n"},
+        {9, showText("Second stream (escaped \\) paren)")},
+    };
+    const std::string trailer = "/Size 12 /Root 1 0 R";
+    PdfWriter w;
+    auto writeStreams = [&] {
+        for (const auto& [num, data] : streams)
+            w.object(num, encodedStream(data, filters));
+    };
+    switch (storage) {
+    case Storage::Table:
+    case Storage::XrefStream:
+        for (const auto& [num, body] : dicts)
+            w.object(num, body);
+        writeStreams();
+        if (storage == Storage::Table)
+            w.section(trailer);
+        else
+            w.xrefStream(10, trailer);
+        break;
+    case Storage::ObjectStreams:
+    case Storage::Hybrid:
+        w.objectStream(11, dicts);
+        writeStreams();
+        if (storage == Storage::ObjectStreams) {
+            w.xrefStream(10, trailer);
+        } else {
+            size_t at = w.xrefStream(10, "/Size 12", true);
+            w.section(trailer + " /XRefStm " + std::to_string(at));
+        }
+        break;
+    case Storage::TableThenStream:
+    case Storage::StreamThenTable: {
+        // The first revision shows other text on the first page; the update
+        // replaces that page's content and moves the page tree into an object
+        // stream (stream sections only).
+        for (const auto& [num, body] : dicts)
+            w.object(num, body);
+        for (const auto& [num, data] : streams)
+            w.object(num, encodedStream(num == 4 ? showText("Old text") : data, filters));
+        size_t first = storage == Storage::TableThenStream ? w.section(trailer) : w.xrefStream(10, trailer);
+        w.object(4, encodedStream(streams[0].second, filters));
+        std::string prev = trailer + " /Prev " + std::to_string(first);
+        if (storage == Storage::TableThenStream) {
+            w.objectStream(11, {dicts[1]});
+            w.xrefStream(10, prev);
+        } else {
+            w.section(prev);
+        }
+        break;
+    }
+    }
+    return w.str();
+}
+
+TEST(ExtendedStructureTest, SameTextHoweverTheWriterStoresTheFile)
+{
+    const std::string expected = convertExtended(sampleDocument(false)).text;
+    for (Storage storage : {Storage::Table, Storage::XrefStream, Storage::ObjectStreams, Storage::Hybrid,
+                            Storage::TableThenStream, Storage::StreamThenTable}) {
+        for (const char* filters : {"none", "lzw", "lzw-late", "a85-flate", "ahx-rl", "png-flate", "lzw-png"}) {
+            EngineHarness::Result got = convertExtended(writerDocument(storage, filters));
+            EXPECT_TRUE(got.ok) << got.log;
+            EXPECT_EQ(got.text, expected) << "storage " << static_cast<int>(storage) << ", filters " << filters;
+        }
+    }
+}
+
+} // namespace
