@@ -159,7 +159,7 @@ TEST(BatchTest, CancelDuringTheSearchKeepsThePreviousLog)
 {
     AppHarness h;
     for (int i = 0; i < 50; ++i)
-        h.work.write("f" + std::to_string(i) + ".pdf", kPdf);
+        h.work.write(numberedName("f", i, ".pdf"), kPdf);
     h.log.insert("previous");
     h.pump.onPump = [&] {
         if (h.notice.visible && h.notice.count == "10")
@@ -176,7 +176,7 @@ TEST(BatchTest, PlusMarksCarryOverFromSearchToSearch)
 {
     AppHarness h;
     for (int i = 0; i < 100; ++i)
-        h.work.write("f" + std::to_string(i) + ".txt", "");
+        h.work.write(numberedName("f", i, ".txt"), "");
     h.notice.caption_ = "フォルダ内検索中…";
     runConversion(h.app, h.work.path());
     EXPECT_EQ(h.notice.caption_, "フォルダ内検索中…+++++");

@@ -273,6 +273,8 @@ TEST_F(CliTest, OnATerminalCtrlCIsNamedAfterEveryStoppedFile)
     });
     const std::vector<std::string> expected{a + "...中断", b + "...中断", "Ctrl-Cで中断しました", ""};
     EXPECT_EQ(screen, expected) << raw;
+}
+
 TEST(ConsoleOptionsTest, ParsesOptionsAndReportsUsageErrorsInOneLine)
 {
     using Action = CommandLine::Action;

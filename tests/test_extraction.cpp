@@ -169,8 +169,11 @@ TEST(CidTableTest, LoadsExactlyTheLinesOfTheDataFile)
 {
     auto text = [](int lines, const std::string& end) {
         std::string s;
-        for (int i = 1; i <= lines; ++i)
-            s += "L" + std::to_string(i) + end;
+        for (int i = 1; i <= lines; ++i) {
+            s += 'L';
+            s += std::to_string(i);
+            s += end;
+        }
         return std::vector<uint8_t>(s.begin(), s.end());
     };
     CidTable t;

@@ -88,7 +88,7 @@ TEST(ParallelRunTest, CancelStopsStartingFilesAndReportsOnce)
 {
     AppHarness h;
     for (int i = 0; i < 40; ++i)
-        h.work.write("f" + std::to_string(i) + ".pdf", simplePdf(std::vector<std::string>(200, showText("x"))));
+        h.work.write(numberedName("f", i, ".pdf"), simplePdf(std::vector<std::string>(200, showText("x"))));
     h.app.jobs = 3;
     int pumps = 0;
     h.pump.onPump = [&] {

@@ -57,9 +57,11 @@ constexpr uint32_t op(const char* s)
     return v;
 }
 
+double length(double x, double y) { return std::sqrt(x * x + y * y); }
+
 Point unit(double x, double y)
 {
-    double len = std::hypot(x, y);
+    double len = length(x, y);
     if (!(len > 0) || !std::isfinite(len))
         return {1, 0};
     return {x / len, y / len};
@@ -97,6 +99,7 @@ public:
     }
 
     void runPage(const Object& contents, const Object& resources);
+    int64_t contentBytes() const { return contentBytes_; }
 
 private:
     void run(std::string_view content, const Object& resources, int formDepth);
@@ -108,7 +111,7 @@ private:
     void setFont(const Object& resources, const std::string& name, double size);
     void show(const std::string& bytes);
     void showArray(const Array& items);
-    void place(std::u32string_view text, const Matrix& m, double advance, bool vertical);
+    void place(std::u32string_view text, PlacedText& placed);
     void beginMarked(const Object& resources);
     void endMarked();
     void flushActualText();
@@ -390,34 +393,37 @@ void Interpreter::show(const std::string& bytes)
     const bool vertical = font->vertical();
     const double scale = font->fontMatrixScale();
     const double size = gs_.fontSize;
+    // Within one string only the origin moves: direction and size hold.
+    Matrix m = tm_.times(gs_.ctm);
+    PlacedText p;
+    if (vertical) {
+        p.direction = unit(-m.c, -m.d);
+        p.size = std::fabs(size) * length(m.a, m.b);
+    } else {
+        p.direction = gs_.horizontalScale < 0 ? unit(-m.a, -m.b) : unit(m.a, m.b);
+        p.size = std::fabs(size) * length(m.c, m.d);
+    }
     for (const Glyph& g : glyphs_) {
-        Matrix m = tm_.times(gs_.ctm);
         double spacing = gs_.charSpace + (g.wordSpace ? gs_.wordSpace : 0);
         double advance = vertical ? -std::fabs(g.width) * scale * size + spacing
                                   : (g.width * scale * size + spacing) * gs_.horizontalScale;
-        place(g.text, m, advance, vertical);
-        if (vertical)
+        p.start = {m.e, m.f};
+        if (vertical) {
             tm_.translate(0, advance);
-        else
+            m.translate(0, advance);
+        } else {
             tm_.translate(advance, 0);
+            m.translate(advance, 0);
+        }
+        p.end = {m.e, m.f};
+        place(g.text, p);
     }
     if (!tm_.finite())
         tm_ = tlm_;
 }
 
-void Interpreter::place(std::u32string_view text, const Matrix& m, double advance, bool vertical)
+void Interpreter::place(std::u32string_view text, PlacedText& p)
 {
-    PlacedText p;
-    p.start = {m.e, m.f};
-    if (vertical) {
-        p.end = {m.e + advance * m.c, m.f + advance * m.d};
-        p.direction = unit(-m.c, -m.d);
-        p.size = std::fabs(gs_.fontSize) * std::hypot(m.a, m.b);
-    } else {
-        p.end = {m.e + advance * m.a, m.f + advance * m.b};
-        p.direction = gs_.horizontalScale < 0 ? unit(-m.a, -m.b) : unit(m.a, m.b);
-        p.size = std::fabs(gs_.fontSize) * std::hypot(m.c, m.d);
-    }
     if (inActualText_) {
         if (!actualPlaced_) {
             actualPlace_ = p;
@@ -502,7 +508,7 @@ void Interpreter::flushActualText()
         actualPlace_ = {};
         actualPlace_.start = actualPlace_.end = {m.e, m.f};
         actualPlace_.direction = unit(m.a, m.b);
-        actualPlace_.size = std::fabs(gs_.fontSize) * std::hypot(m.c, m.d);
+        actualPlace_.size = std::fabs(gs_.fontSize) * length(m.c, m.d);
     }
     actualPlace_.text = actualText_;
     layout_.add(actualPlace_);
@@ -668,10 +674,12 @@ void Interpreter::skipInlineImage(Lexer& lexer)
 
 } // namespace
 
-void interpretPage(ObjectSource& objects, FontSource& fonts, const Object& contents, const Object& resources,
-                   TextLayout& layout, const ContentLimits& limits)
+int64_t interpretPage(ObjectSource& objects, FontSource& fonts, const Object& contents, const Object& resources,
+                      TextLayout& layout, const ContentLimits& limits)
 {
-    Interpreter(objects, fonts, layout, limits).runPage(contents, resources);
+    Interpreter interpreter(objects, fonts, layout, limits);
+    interpreter.runPage(contents, resources);
+    return interpreter.contentBytes();
 }
 
 std::u32string decodeTextString(std::string_view bytes)

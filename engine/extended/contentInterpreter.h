@@ -38,8 +38,8 @@ struct ContentLimits {
 // of them, references allowed), `resources` its effective /Resources
 // (inherited from the page tree already). Glyphs go to `layout` in the order
 // the content draws them. Damage ends the reading quietly; whatever was read
-// stays.
-void interpretPage(ObjectSource& objects, FontSource& fonts, const Object& contents, const Object& resources,
+// stays. Answers the bytes of content read, forms each time drawn included.
+int64_t interpretPage(ObjectSource& objects, FontSource& fonts, const Object& contents, const Object& resources,
                    TextLayout& layout, const ContentLimits& limits = {});
 
 // A text string of the file (/ActualText): UTF-16BE after its byte order

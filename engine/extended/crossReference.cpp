@@ -42,6 +42,26 @@ uint64_t field(const uint8_t* p, int64_t width)
     return v;
 }
 
+// "oooooooooo ggggg n" at p, followed by white space: a table entry as
+// written by the book.
+bool fixedEntry(std::string_view b, size_t p, int64_t& where, int64_t& gen)
+{
+    if (p + 19 >= b.size() || b[p + 10] != ' ' || b[p + 16] != ' ' || (b[p + 17] != 'n' && b[p + 17] != 'f')
+        || !isPdfWhite(static_cast<uint8_t>(b[p + 18])))
+        return false;
+    where = gen = 0;
+    for (size_t i = 0; i < 16; ++i) {
+        if (i == 10)
+            continue;
+        char c = b[p + i];
+        if (c < '0' || c > '9')
+            return false;
+        (i < 10 ? where : gen) = (i < 10 ? where : gen) * 10 + (c - '0');
+    }
+    gen = std::min<int64_t>(gen, 65535);
+    return true;
+}
+
 } // namespace
 
 bool decodeStructureStream(RawFile& file, const Object& stream, size_t limit, std::string& out)
@@ -110,7 +130,22 @@ bool CrossReference::readTable(RawFile& file, int64_t offset, int64_t& prev, int
                     cut = count.type == Token::Type::End && !whole;
                     break;
                 }
+                found.reserve(found.size() + static_cast<size_t>(std::min<int64_t>(count.intValue, 1 << 20)));
                 for (int64_t i = 0; i < count.intValue; ++i) {
+                    // Entries as the format writes them, 20 bytes each, are
+                    // read directly; anything else goes through the lexer.
+                    lexer.skipWhite();
+                    if (int64_t where, gen; fixedEntry(bytes, lexer.pos(), where, gen)) {
+                        XrefEntry e;
+                        if (bytes[lexer.pos() + 17] == 'n') {
+                            e.type = XrefEntry::InFile;
+                            e.where = where;
+                            e.gen = static_cast<int32_t>(gen);
+                        }
+                        found.emplace_back(static_cast<int32_t>(t.intValue + i), e);
+                        lexer.setPos(lexer.pos() + 18);
+                        continue;
+                    }
                     Token where = lexer.next(), gen = lexer.next(), kind = lexer.next();
                     if (kind.type == Token::Type::End) {
                         cut = !whole;

@@ -17,6 +17,8 @@ constexpr int kMaxReferenceChain = 32;
 constexpr int kMaxTreeDepth = 256;
 // An object stream decodes to no more than this.
 constexpr size_t kLargestObjectStream = size_t{256} << 20;
+// Objects kept read at once.
+constexpr size_t kCachedObjects = 1 << 14;
 
 } // namespace
 
@@ -90,7 +92,12 @@ Object Document::object(Ref ref)
         return {}; // the object needs itself: a loop
     Object value = load(ref.num);
     loading_.erase(ref.num);
-    cache_.emplace(ref.num, value);
+    // Streams are not kept: each is read once (its data is not held anyway).
+    if (!value.isStream()) {
+        if (cache_.size() >= kCachedObjects)
+            cache_.clear();
+        cache_.emplace(ref.num, value);
+    }
     return value;
 }
 
@@ -186,7 +193,7 @@ std::optional<std::string> Document::streamData(const Object& stream, size_t lim
         }
         encryption_->decryptStream(data, s->ref, cryptFilter);
     }
-    if (applyFilters(steps, data, limit) != FilterResult::Ok)
+    if (applyFilters(steps, data, limit, &filterContext_) != FilterResult::Ok)
         return std::nullopt;
     return data;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/extended/crossReference.h"
+#include "engine/extended/filters.h"
 #include "engine/extended/objectSource.h"
 #include "engine/extended/objectStreams.h"
 #include "engine/extended/rawFile.h"
@@ -66,6 +67,9 @@ private:
     CrossReference xref_;
     ObjectStreams objectStreams_;
     std::unique_ptr<Encryption> encryption_;
+    FilterContext filterContext_;
+    // Objects read so far; emptied when it grows past a bound, since a page
+    // loop reads each page's objects once and memory must stay bounded.
     std::unordered_map<int32_t, Object> cache_;
     std::unordered_set<int32_t> loading_; // objects being read: a reference back to one is a loop
     Object catalog_;

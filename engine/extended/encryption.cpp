@@ -64,10 +64,9 @@ void aesDecrypt(const std::string& key, std::string& data)
         aes128_set_decrypt_key(&ctx, bytesOf(key));
         cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(aes128_decrypt), AES_BLOCK_SIZE, iv, length, dst, src);
     }
-    uint8_t pad = out.empty() ? 0 : static_cast<uint8_t>(out.back());
-    if (pad >= 1 && pad <= AES_BLOCK_SIZE && pad <= out.size())
-        out.resize(out.size() - pad);
-    data = std::move(out);
+    // The padding's last byte says how many bytes it is.
+    size_t pad = length == 0 ? 0 : static_cast<uint8_t>(out[length - 1]);
+    data.assign(out, 0, pad >= 1 && pad <= AES_BLOCK_SIZE ? length - pad : length);
 }
 
 std::string sha2(int bits, const std::string& data)

@@ -1,54 +1,95 @@
 #include "engine/extended/extendedReading.h"
 
 #include <algorithm>
+#include <unordered_map>
 
+#include "engine/extended/contentInterpreter.h"
 #include "engine/extended/document.h"
 #include "engine/p2tDivePagesModule.h"
 #include "engine/p2tEngine.h"
+#include "platform/cp932.h"
 
 p2tExtendedState::p2tExtendedState() = default;
 p2tExtendedState::~p2tExtendedState() = default;
 
 namespace {
 
-// Content arrays hold streams; a reference chain through arrays is not
-// followed further than this.
-constexpr size_t kMaxContentStreams = 1 << 20;
+// The fonts a page's resources name, through the document's font cache. A
+// font written directly into a resource dictionary is read once per page
+// and kept while the page may still use it.
+class PageFonts : public pdf::FontSource {
+public:
+    PageFonts(pdf::Document& document, p2tExtendedState& state)
+        : document_(document), cache_(state.fonts), context_{*state.cmaps}
+    {
+    }
 
-// What a stream may still decode: the file's remaining decode budget.
-size_t decodeLimit(const p2tEngine& eng)
+    const pdf::Font* font(const pdf::Object& entry) override
+    {
+        if (entry.isRef())
+            return keep(cache_.get(document_, entry, context_));
+        const void* key = &entry.dictValue();
+        auto found = direct_.find(key);
+        if (found == direct_.end())
+            found = direct_.emplace(key, cache_.get(document_, entry, context_)).first;
+        return found->second.get();
+    }
+
+private:
+    const pdf::Font* keep(std::shared_ptr<const pdf::Font> font)
+    {
+        const pdf::Font* raw = font.get();
+        held_.emplace(raw, std::move(font));
+        return raw;
+    }
+
+    pdf::Document& document_;
+    pdf::FontCache& cache_;
+    pdf::FontContext context_;
+    std::unordered_map<const void*, std::shared_ptr<const pdf::Font>> direct_;
+    std::unordered_map<const pdf::Font*, std::shared_ptr<const pdf::Font>> held_;
+};
+
+// The page's Unicode text into the text file, in the encoding the settings
+// ask for.
+void writeUnicode(p2tEngine& eng, std::string_view utf8)
 {
-    return static_cast<size_t>(std::max<int64_t>(eng.decodeBudget, 0)) + 1;
+    if (!eng.output.blOpened)
+        return;
+    if (eng.settings.encoding == TextEncoding::Utf8)
+        eng.output.file->write(utf8);
+    else
+        eng.output.file->write(platform::utf8ToCp932(utf8));
 }
 
 } // namespace
 
 bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& page)
 {
-    // Until the content interpreter reads them, content streams go through
-    // the default mode's line analysis, one after the other.
-    pdf::Object contents = document.resolve(page.dict.dictValue().get("Contents"));
-    std::vector<pdf::Object> streams;
-    if (contents.isArray()) {
-        for (const pdf::Object& item : contents.arrayValue())
-            if (streams.size() < kMaxContentStreams)
-                streams.push_back(document.resolve(item));
-    } else {
-        streams.push_back(contents);
+    if (eng.decodeBudget <= 0)
+        return false;
+    p2tExtendedState& state = eng.extended;
+    if (!state.cmaps)
+        state.cmaps = std::make_unique<pdf::PredefinedCMaps>();
+    PageFonts fonts(document, state);
+    pdf::ContentLimits limits;
+    limits.maxContentBytes = std::min(limits.maxContentBytes, eng.decodeBudget);
+    if (!state.layout)
+        state.layout = std::make_unique<pdf::TextLayout>(eng.settings.CRLF);
+    eng.decodeBudget -= pdf::interpretPage(document, fonts, page.dict.dictValue().get("Contents"), page.resources,
+                                           *state.layout, limits);
+    std::string text = state.layout->take();
+    if (!text.empty()) {
+        text += "\r\n";
+        writeUnicode(eng, text);
     }
-    for (const pdf::Object& stream : streams) {
-        std::optional<std::string> data = document.streamData(stream, decodeLimit(eng));
-        if (!data)
-            continue; // not a stream, or one that cannot be decoded: no text
-        if (!p2tAnalyzeBytes(eng, *data, false))
-            return false;
-    }
-    return true;
+    return eng.decodeBudget > 0;
 }
 
 const char* p2tExtendedConvert(p2tEngine& eng)
 {
     eng.extended.document = std::make_unique<pdf::Document>(eng.fileNo);
+    eng.extended.fonts = pdf::FontCache();
     pdf::Document& document = *eng.extended.document;
     const char* failure = nullptr;
     switch (document.open()) {
@@ -80,5 +121,7 @@ const char* p2tExtendedConvert(p2tEngine& eng)
         }
     }
     eng.extended.document.reset();
+    eng.extended.fonts = pdf::FontCache();
+    eng.extended.layout.reset();
     return failure;
 }

@@ -4,6 +4,9 @@
 
 #include <memory>
 
+#include "engine/extended/fonts.h"
+#include "engine/extended/textLayout.h"
+
 struct p2tEngine;
 
 namespace pdf {
@@ -16,6 +19,11 @@ struct p2tExtendedState {
     p2tExtendedState();
     ~p2tExtendedState();
     std::unique_ptr<pdf::Document> document;
+    pdf::FontCache fonts; // the document's fonts, each read once
+    std::unique_ptr<pdf::TextLayout> layout; // one for the file's pages: its tables are made once
+    // The predefined CMaps, read from disk when a font first names one and
+    // kept from file to file.
+    std::unique_ptr<pdf::PredefinedCMaps> cmaps;
 };
 
 // Converts the open PDF (eng.fileNo) into the open text file: nullptr when

@@ -37,37 +37,71 @@ bool isImageFilter(std::string_view name)
     return name == "DCTDecode" || name == "JPXDecode" || name == "CCITTFaxDecode" || name == "JBIG2Decode";
 }
 
-// Inflates zlib data (or, when the header is not zlib's, raw deflate data)
-// up to the limit. Data damaged part way gives what came before the damage.
-void inflateData(std::string_view in, std::string& out, size_t limit, bool raw)
-{
+} // namespace
+
+struct FilterContext::Zlib {
     z_stream zs{};
-    if ((raw ? inflateInit2(&zs, -MAX_WBITS) : inflateInit(&zs)) != Z_OK)
+    int windowBits = 0; // 0: not set up
+    std::string buffer;  // inflated bytes, reused from stream to stream
+    ~Zlib()
+    {
+        if (windowBits != 0)
+            inflateEnd(&zs);
+    }
+};
+
+FilterContext::FilterContext() : zlib(std::make_unique<Zlib>()) {}
+FilterContext::~FilterContext() = default;
+
+namespace {
+
+// Inflates zlib data (or, with raw, bare deflate data) up to the limit,
+// straight into out. Data damaged part way gives what came before the damage.
+void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, FilterContext::Zlib& z)
+{
+    const int bits = raw ? -MAX_WBITS : MAX_WBITS;
+    if (z.windowBits == 0) {
+        if (inflateInit2(&z.zs, bits) != Z_OK)
+            return;
+    } else if (inflateReset2(&z.zs, bits) != Z_OK) {
         return;
+    }
+    z.windowBits = bits;
+    z_stream& zs = z.zs;
     // Files are at most 2 GB long: the data fits one call's count.
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
     zs.avail_in = static_cast<uInt>(std::min<size_t>(in.size(), UINT32_MAX));
-    unsigned char chunk[64 * 1024];
-    while (out.size() < limit) {
-        zs.next_out = chunk;
-        zs.avail_out = sizeof chunk;
+    // Into the reused buffer, then copied out: content streams are small,
+    // and a fresh buffer for each would be cleared and freed each time.
+    std::string& buffer = z.buffer;
+    if (buffer.empty())
+        buffer.resize(64 * 1024);
+    size_t produced = 0;
+    while (produced < limit) {
+        if (produced == buffer.size())
+            buffer.resize(std::min(limit, buffer.size() * 2));
+        zs.next_out = reinterpret_cast<Bytef*>(buffer.data() + produced);
+        zs.avail_out = static_cast<uInt>(std::min<size_t>(std::min(buffer.size(), limit) - produced, UINT32_MAX));
+        const uInt before = zs.avail_out;
         int rc = inflate(&zs, Z_NO_FLUSH);
-        size_t got = sizeof chunk - zs.avail_out;
-        out.append(reinterpret_cast<char*>(chunk), std::min(got, limit - out.size()));
-        if (rc != Z_OK || (got == 0 && zs.avail_in == 0))
+        produced += before - zs.avail_out;
+        if (rc != Z_OK || (before == zs.avail_out && zs.avail_in == 0))
             break; // the end, damage, or data cut short
     }
-    inflateEnd(&zs);
+    out.assign(buffer, 0, produced);
+    // A bomb's buffer is not kept for the rest of the document.
+    if (buffer.size() > (size_t{16} << 20))
+        std::string().swap(buffer);
 }
 
-void flate(std::string_view in, std::string& out, size_t limit)
+void flate(std::string_view in, std::string& out, size_t limit, FilterContext::Zlib& z)
 {
-    inflateData(in, out, limit, false);
+    inflateData(in, out, limit, false, z);
     // No zlib header: some writers store bare deflate data.
     if (out.empty() && !in.empty()) {
         uint8_t cmf = static_cast<uint8_t>(in[0]);
         if ((cmf & 0x0F) != 8 || in.size() < 2 || ((cmf << 8) | static_cast<uint8_t>(in[1])) % 31 != 0)
-            inflateData(in, out, limit, true);
+            inflateData(in, out, limit, true, z);
     }
 }
 
@@ -126,16 +160,6 @@ void lzw(std::string_view in, std::string& out, size_t limit, bool earlyChange)
     }
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 void asciiHex(std::string_view in, std::string& out, size_t limit)
 {
@@ -144,7 +168,7 @@ void asciiHex(std::string_view in, std::string& out, size_t limit)
         char c = in[i];
         if (c == '>')
             break;
-        int v = hexDigit(c);
+        int v = hexDigitValue(static_cast<uint8_t>(c));
         if (v < 0)
             continue; // white space, and damage, are skipped
         if (high < 0) {
@@ -284,15 +308,22 @@ bool unpredict(const Dict& parms, std::string& data)
 
 } // namespace
 
-FilterResult applyFilter(const FilterStep& step, std::string_view in, std::string& out, size_t limit)
+FilterResult applyFilter(const FilterStep& step, std::string_view in, std::string& out, size_t limit,
+                         FilterContext* context)
 {
     out.clear();
     std::string_view name = canonical(step.name);
     if (isImageFilter(name))
         return FilterResult::Image;
     if (name == "FlateDecode" || name == "LZWDecode") {
-        if (name == "FlateDecode")
-            flate(in, out, limit);
+        if (name == "FlateDecode") {
+            if (context) {
+                flate(in, out, limit, *context->zlib);
+            } else {
+                FilterContext own;
+                flate(in, out, limit, *own.zlib);
+            }
+        }
         else
             lzw(in, out, limit, intParm(step.parms, "EarlyChange", 1) != 0);
         return unpredict(step.parms, out) ? FilterResult::Ok : FilterResult::Failed;
@@ -335,11 +366,12 @@ bool filterSteps(const Object& filter, const Object& parms, std::vector<FilterSt
     return true;
 }
 
-FilterResult applyFilters(const std::vector<FilterStep>& steps, std::string& data, size_t limit)
+FilterResult applyFilters(const std::vector<FilterStep>& steps, std::string& data, size_t limit,
+                          FilterContext* context)
 {
     std::string out;
     for (const FilterStep& step : steps) {
-        FilterResult r = applyFilter(step, data, out, limit);
+        FilterResult r = applyFilter(step, data, out, limit, context);
         if (r != FilterResult::Ok)
             return r;
         data.swap(out);

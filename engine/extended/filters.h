@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,18 @@ namespace pdf {
 struct FilterStep {
     std::string name; // as the file spells it (abbreviations allowed)
     Dict parms;       // its /DecodeParms (empty: the defaults)
+};
+
+// What decoding keeps from one stream to the next: zlib's state, set up once
+// per document instead of once per stream. One per thread.
+class FilterContext {
+public:
+    FilterContext();
+    ~FilterContext();
+    FilterContext(const FilterContext&) = delete;
+    FilterContext& operator=(const FilterContext&) = delete;
+    struct Zlib;
+    std::unique_ptr<Zlib> zlib;
 };
 
 enum class FilterResult : uint8_t {
@@ -32,9 +45,11 @@ bool filterSteps(const Object& filter, const Object& parms, std::vector<FilterSt
 // Decodes `data` in place through the steps in order, keeping at most
 // `limit` bytes after each. Damaged data gives what could be decoded before
 // the damage, as readers do; only unusable parameters fail.
-FilterResult applyFilters(const std::vector<FilterStep>& steps, std::string& data, size_t limit);
+FilterResult applyFilters(const std::vector<FilterStep>& steps, std::string& data, size_t limit,
+                          FilterContext* context = nullptr);
 
 // One filter, for tests: the same rules as applyFilters.
-FilterResult applyFilter(const FilterStep& step, std::string_view in, std::string& out, size_t limit);
+FilterResult applyFilter(const FilterStep& step, std::string_view in, std::string& out, size_t limit,
+                         FilterContext* context = nullptr);
 
 } // namespace pdf

@@ -94,12 +94,15 @@ std::string RawFile::streamBytes(const Stream& stream, int64_t declared, size_t 
     if (rest <= 0)
         return {};
     const int64_t most = static_cast<int64_t>(std::min<size_t>(limit, static_cast<size_t>(rest)));
-    if (declared >= 0 && declared <= rest) {
-        // The length is right when "endstream" follows, after an end of line.
-        std::string tail = read(stream.offset + declared, 32);
-        size_t p = tail.find_first_not_of("\r\n \t\f");
-        if (p != std::string::npos && tail.compare(p, 9, "endstream") == 0)
-            return read(stream.offset, static_cast<size_t>(std::min(declared, most)));
+    if (declared >= 0 && declared <= rest && declared <= most) {
+        // The length is right when "endstream" follows, after an end of line:
+        // the data and what follows it are read at once.
+        std::string data = read(stream.offset, static_cast<size_t>(declared) + 32);
+        size_t p = data.find_first_not_of("\r\n \t\f", static_cast<size_t>(declared));
+        if (p != std::string::npos && data.compare(p, 9, "endstream") == 0) {
+            data.resize(static_cast<size_t>(declared));
+            return data;
+        }
     }
     int64_t end = findEndstream(stream.offset, rest);
     if (end < 0)

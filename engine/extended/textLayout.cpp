@@ -22,8 +22,8 @@ constexpr double kSameDirection = 0.95;
 // letters are at least their width apart.
 constexpr double kDuplicateShift = 0.1;
 constexpr double kDuplicateCell = 4; // user space units; tolerances never exceed it
-constexpr size_t kRecentGlyphs = 4096;
-constexpr size_t kBuckets = 8192; // a power of two
+constexpr size_t kRecentGlyphs = 2048;
+constexpr size_t kBuckets = 4096; // a power of two
 constexpr int kMaxChainSteps = 32;
 
 bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
@@ -58,10 +58,46 @@ bool cellOf(double v, int64_t& cell)
 double duplicateTolerance(const PlacedText& g)
 {
     double t = kDuplicateShift * g.size;
-    double advance = std::hypot(g.end.x - g.start.x, g.end.y - g.start.y);
+    double dx = g.end.x - g.start.x, dy = g.end.y - g.start.y;
+    double advance = std::sqrt(dx * dx + dy * dy);
     if (advance > 0)
         t = std::min(t, 0.4 * advance);
     return std::min(t, kDuplicateCell);
+}
+
+// The combining form of an accent drawn as a glyph of its own; 0 for
+// anything else.
+char32_t combiningMark(char32_t c)
+{
+    switch (c) {
+    case 0x60: case 0x2CB: return 0x300;
+    case 0xB4: case 0x2CA: return 0x301;
+    case 0x5E: case 0x2C6: return 0x302;
+    case 0x7E: case 0x2DC: return 0x303;
+    case 0xAF: case 0x2C9: return 0x304;
+    case 0x2D8: return 0x306;
+    case 0x2D9: return 0x307;
+    case 0xA8: return 0x308;
+    case 0x2DA: return 0x30A;
+    case 0x2DD: return 0x30B;
+    case 0x2C7: return 0x30C;
+    case 0xB8: return 0x327;
+    case 0x2DB: return 0x328;
+    default: return c >= 0x300 && c <= 0x36F ? c : 0;
+    }
+}
+
+// Whether an accent stands over a letter: its middle within the letter's
+// advance, and not more than an em above or below it.
+bool over(const PlacedText& accent, Point letterStart, Point letterEnd, Point direction, double size)
+{
+    double mx = (accent.start.x + accent.end.x) / 2 - letterStart.x;
+    double my = (accent.start.y + accent.end.y) / 2 - letterStart.y;
+    double along = mx * direction.x + my * direction.y;
+    double across = std::fabs(mx * direction.y - my * direction.x);
+    double length = (letterEnd.x - letterStart.x) * direction.x + (letterEnd.y - letterStart.y) * direction.y;
+    double slack = 0.1 * size;
+    return along >= -slack && along <= length + slack && across <= size;
 }
 
 } // namespace
@@ -87,9 +123,47 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-TextLayout::TextLayout(bool lineBreaks) : lineBreaks_(lineBreaks), recent_(kRecentGlyphs), bucketHead_(kBuckets, -1) {}
+TextLayout::TextLayout(bool lineBreaks) : lineBreaks_(lineBreaks) {}
 
 void TextLayout::add(const PlacedText& g)
+{
+    char32_t mark = g.text.size() == 1 ? combiningMark(g.text[0]) : 0;
+    if (mark && std::isfinite(g.size) && finite(g.start) && finite(g.end)) {
+        if (hasPrevious_ && pending_ == Gap::None && !out_.empty()
+            && over(g, previousStart_, previousEnd_, previousDirection_, g.size)) {
+            appendUtf8(out_, mark); // drawn after its letter
+            return;
+        }
+        flushAccent();
+        accentHeld_ = true;
+        accent_ = g;
+        accentText_.assign(g.text);
+        accent_.text = accentText_;
+        accentMark_ = mark;
+        return;
+    }
+    if (accentHeld_) {
+        if (!g.text.empty() && finite(g.start) && finite(g.end) && over(accent_, g.start, g.end, g.direction, g.size)) {
+            accentHeld_ = false;
+            place(g);
+            if (pending_ == Gap::None)
+                appendUtf8(out_, accentMark_);
+            return;
+        }
+        flushAccent();
+    }
+    place(g);
+}
+
+void TextLayout::flushAccent()
+{
+    if (accentHeld_) {
+        accentHeld_ = false;
+        place(accent_);
+    }
+}
+
+void TextLayout::place(const PlacedText& g)
 {
     if (!finite(g.start) || !finite(g.end) || !std::isfinite(g.size)) {
         // Nowhere on any page: its text stands on a line of its own.
@@ -100,10 +174,10 @@ void TextLayout::add(const PlacedText& g)
     }
     char32_t first = g.text.empty() ? 0 : g.text[0];
     bool visible = first != 0 && !isSpace(first);
-    if (visible && duplicate(g, first)) {
-        previousEnd_ = g.end;
-        return;
-    }
+    Gap gap = Gap::None;
+    // Only a glyph that does not simply follow the one before can be drawn
+    // over an earlier one, or one that follows a glyph drawn twice.
+    bool mayRepeat = !hasPrevious_ || repeating_;
     if (hasPrevious_) {
         double dx = g.start.x - previousEnd_.x, dy = g.start.y - previousEnd_.y;
         double along = dx * previousDirection_.x + dy * previousDirection_.y;
@@ -111,17 +185,23 @@ void TextLayout::add(const PlacedText& g)
         double turn = g.direction.x * previousDirection_.x + g.direction.y * previousDirection_.y;
         double lineSize = std::max(g.size, previousSize_);
         double size = g.size > 0 ? g.size : previousSize_;
-        Gap gap = Gap::None;
         if (turn < kSameDirection || across > kLineShift * lineSize)
             gap = Gap::Break;
         else if (along > kSpaceGap * size || along < -kBackwardGap * size)
             gap = Gap::Space;
-        pending_ = std::max(pending_, gap);
+        mayRepeat = mayRepeat || gap != Gap::None || along < -0.01 * size || across > 0.01 * size;
     }
+    repeating_ = visible && mayRepeat && duplicate(g, first);
+    if (repeating_) {
+        previousEnd_ = g.end;
+        return;
+    }
+    pending_ = std::max(pending_, gap);
     if (visible)
         remember(g, first);
     write(g.text);
     hasPrevious_ = true;
+    previousStart_ = g.start;
     previousEnd_ = g.end;
     previousDirection_ = g.direction;
     previousSize_ = g.size;
@@ -152,14 +232,16 @@ void TextLayout::write(std::u32string_view text)
 
 bool TextLayout::duplicate(const PlacedText& g, char32_t first)
 {
+    if (recent_.empty())
+        return false;
     int64_t cx, cy;
     if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
         return false;
     double tolerance = duplicateTolerance(g);
-    const int64_t oldest = seq_ - static_cast<int64_t>(kRecentGlyphs);
+    const int32_t oldest = seq_ - static_cast<int32_t>(kRecentGlyphs);
     for (int64_t i = -1; i <= 1; ++i) {
         for (int64_t j = -1; j <= 1; ++j) {
-            int64_t seq = bucketHead_[bucketOf(cx + i, cy + j, first)];
+            int32_t seq = bucketHead_[bucketOf(cx + i, cy + j, first)];
             for (int steps = 0; seq >= 0 && seq >= oldest && steps < kMaxChainSteps; ++steps) {
                 const Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
                 if (r.seq != seq)
@@ -179,21 +261,34 @@ void TextLayout::remember(const PlacedText& g, char32_t first)
     int64_t cx, cy;
     if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
         return;
+    if (recent_.empty()) {
+        recent_.resize(kRecentGlyphs);
+        bucketHead_.assign(kBuckets, -1);
+    }
     size_t bucket = bucketOf(cx, cy, first);
     Recent& r = recent_[static_cast<size_t>(seq_) % kRecentGlyphs];
-    r = {g.start.x, g.start.y, first, static_cast<uint32_t>(g.text.size()), seq_, bucketHead_[bucket]};
+    r = {static_cast<float>(g.start.x), static_cast<float>(g.start.y), first, static_cast<uint32_t>(g.text.size()),
+         seq_, bucketHead_[bucket]};
     bucketHead_[bucket] = seq_;
-    ++seq_;
+    // Numbers run on within a page; a page of more glyphs than they hold
+    // starts them again, forgetting what it drew before.
+    if (++seq_ == INT32_MAX) {
+        seq_ = 0;
+        std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
+    }
 }
 
 std::string TextLayout::take()
 {
+    flushAccent();
     std::string page = std::move(out_);
     out_.clear();
     hasPrevious_ = false;
     pending_ = Gap::None;
-    std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
+    if (seq_ > 0)
+        std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
     seq_ = 0;
+    repeating_ = false;
     return page;
 }
 

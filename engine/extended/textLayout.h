@@ -40,6 +40,8 @@ public:
 private:
     enum class Gap : uint8_t { None, Space, Break };
 
+    void place(const PlacedText& glyph);
+    void flushAccent();
     bool duplicate(const PlacedText& glyph, char32_t first);
     void remember(const PlacedText& glyph, char32_t first);
     void write(std::u32string_view text);
@@ -47,24 +49,34 @@ private:
     bool lineBreaks_;
     std::string out_;
     bool hasPrevious_ = false;
+    Point previousStart_;
     Point previousEnd_;
     Point previousDirection_;
     double previousSize_ = 0;
     Gap pending_ = Gap::None;
+    bool repeating_ = false; // the last glyph was drawn over an earlier one
+
+    // An accent drawn over the letter that follows it (TeX draws accents
+    // before their letter and moves back): held until that letter comes,
+    // then written after it as a combining mark.
+    bool accentHeld_ = false;
+    PlacedText accent_;
+    std::u32string accentText_;
+    char32_t accentMark_ = 0;
 
     // Glyphs recently written, found by their place: a glyph drawn again over
     // itself is among the last few thousand, and a fixed window keeps a
     // million-glyph page in linear time and bounded memory.
     struct Recent {
-        double x = 0, y = 0;
+        float x = 0, y = 0;
         char32_t first = 0;
         uint32_t length = 0;
-        int64_t seq = -1;
-        int64_t nextInBucket = -1;
+        int32_t seq = -1;
+        int32_t nextInBucket = -1;
     };
     std::vector<Recent> recent_;
-    std::vector<int64_t> bucketHead_;
-    int64_t seq_ = 0;
+    std::vector<int32_t> bucketHead_;
+    int32_t seq_ = 0;
 };
 
 // Appends `c` to `out` as UTF-8; code points that are not characters

@@ -173,7 +173,7 @@ TEST(InterpreterTest, ContentSnippetsToText)
         // Form XObjects: placed by the CTM, own resources and matrix, self-drawing.
         {"q 1 0 0 1 100 0 cm /Fm1 Do Q BT /F1 10 Tf (x) Tj ET", "form x"},
         {"/Self Do", "self"},
-        {"/A Do", "BA"},
+        {"/A Do", "B A"},
         {"/Own Do BT /F1 10 Tf (x) Tj ET", "own|x"},
         {"/Im1 Do /Missing Do BT /F1 10 Tf (x) Tj ET", "x"},
         // Marked content with /ActualText replaces the glyphs it spans.
@@ -189,6 +189,9 @@ TEST(InterpreterTest, ContentSnippetsToText)
         {"BT /F1 10 Tf (a) Tj 0.2 0 Td (a) Tj (b) Tj ET", "ab"},
         {"BT /F1 10 Tf (aa) Tj ET", "aa"},
         {"BT /F1 10 Tf (ii) Tj ET", "ii"},
+        // Accents drawn over their letter, before or after it, are its combining marks.
+        {"BT /F1 10 Tf [(Schl\250) 500 (usse)] TJ [( caf) (e) 500 (\264)] TJ ET", "Schlu\xcc\x88sse cafe\xcc\x81"},
+        {"BT /F1 10 Tf (a^b ~) Tj ET", "a^b ~"},
     };
     for (const Case& c : cases) {
         Fixture f;

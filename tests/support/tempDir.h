@@ -57,3 +57,14 @@ private:
     const char* name_;
     std::string old_;
 };
+
+// prefix, the number, suffix: "f" 7 ".pdf" gives "f7.pdf". Appended piece by
+// piece: a literal put in front of a temporary string makes GCC 12 at -O3
+// warn (-Wrestrict) about a copy that cannot overlap.
+inline std::string numberedName(const char* prefix, int number, const char* suffix)
+{
+    std::string name = prefix;
+    name += std::to_string(number);
+    name += suffix;
+    return name;
+}
