@@ -76,3 +76,5 @@ bool fuzzConvertOne(const uint8_t* data, size_t size);
 bool fuzzConvertExtendedOne(const uint8_t* data, size_t size);
 // The settings file reader and writer over data as a settings file.
 void fuzzProfileOne(const uint8_t* data, size_t size);
+// The CMap reader and the font loader of the extended reading mode.
+void fuzzFontsOne(const uint8_t* data, size_t size);

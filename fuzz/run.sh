@@ -4,14 +4,14 @@
 # (fuzz/corpus-work/, kept between runs). Inputs that crash, leak, hang or
 # run out of memory land in fuzz/crashes/<target>/.
 #
-# Usage: fuzz/run.sh [SECONDS] [TARGET...]     TARGET: convert, extended, profile
+# Usage: fuzz/run.sh [SECONDS] [TARGET...]     TARGET: convert, extended, profile, fonts
 # Extra libFuzzer flags may be given in FUZZ_FLAGS, e.g. to go on after a
 # finding: FUZZ_FLAGS="-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1".
 set -euo pipefail
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(convert profile)
+[ ${#targets[@]} -gt 0 ] || targets=(convert profile fonts)
 
 fuzz=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$fuzz")
@@ -25,7 +25,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DSCRIVLET_FUZZ=ON -DSCRIVLET_BUILD_GUI=OFF -DSCRIVLET_BUILD_TESTS=OFF \
     -DCMAKE_PROJECT_INCLUDE="$fuzz/addLate.cmake" >/dev/null
 fi
-cmake --build "$build" -j"$(nproc)" --target fuzzConvert fuzzConvertExtended fuzzProfile
+cmake --build "$build" -j"$(nproc)" --target fuzzConvert fuzzConvertExtended fuzzProfile fuzzFonts
 
 status=0
 for t in "${targets[@]}"; do
@@ -33,6 +33,7 @@ for t in "${targets[@]}"; do
     convert) exe=fuzzConvert; extra=(-dict="$fuzz/pdf.dict") ;;
     extended) exe=fuzzConvertExtended; extra=(-dict="$fuzz/pdf.dict") ;;
     profile) exe=fuzzProfile; extra=() ;;
+    fonts) exe=fuzzFonts; extra=() ;;
     *) echo "unknown target: $t" >&2; exit 2 ;;
   esac
   work=$fuzz/corpus-work/$t

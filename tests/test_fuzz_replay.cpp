@@ -62,6 +62,12 @@ bool profile(const uint8_t* data, size_t size)
     return true;
 }
 
+bool fonts(const uint8_t* data, size_t size)
+{
+    fuzzFontsOne(data, size);
+    return true;
+}
+
 } // namespace
 
 TEST(FuzzReplayTest, ConvertSeedsConvertUnlessNamedToFail)
@@ -92,6 +98,11 @@ TEST(FuzzReplayTest, ProfileSeeds)
     EXPECT_GE(replay(kFuzzDir / "corpus/profile", profile).size(), 5u) << "the seed corpus is missing";
 }
 
+TEST(FuzzReplayTest, FontSeeds)
+{
+    EXPECT_GE(replay(kFuzzDir / "corpus/fonts", fonts).size(), 4u) << "the seed corpus is missing";
+}
+
 TEST(FuzzReplayTest, Regressions)
 {
     // Each of these once crashed, hung or broke an invariant; now it may
@@ -100,4 +111,5 @@ TEST(FuzzReplayTest, Regressions)
     replay(kFuzzDir / "regressions/convert", convertExtended);
     replay(kFuzzDir / "regressions/extended", convertExtended);
     replay(kFuzzDir / "regressions/profile", profile);
+    replay(kFuzzDir / "regressions/fonts", fonts);
 }

@@ -1,6 +1,7 @@
 #include "engine/extended/cmap.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "engine/extended/glyphList.h"
@@ -233,11 +234,10 @@ void CMapBuilder::readCodeSpace(Lexer& lexer)
         if (a.text.size() != b.text.size() || a.text.empty() || a.text.size() > 4)
             continue;
         CMap::CodeRange r;
-        r.length = static_cast<uint8_t>(a.text.size());
-        for (size_t i = 0; i < a.text.size(); ++i) {
-            r.low[i] = static_cast<uint8_t>(a.text[i]);
-            r.high[i] = static_cast<uint8_t>(b.text[i]);
-        }
+        const size_t n = std::min<size_t>(a.text.size(), sizeof r.low);
+        r.length = static_cast<uint8_t>(n);
+        std::memcpy(r.low, a.text.data(), n);
+        std::memcpy(r.high, b.text.data(), n);
         addCodeRange(r);
     }
 }

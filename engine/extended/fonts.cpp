@@ -462,8 +462,17 @@ std::shared_ptr<const Font> loadFont(ObjectSource& source, const Object& fontDic
 std::shared_ptr<const Font> FontCache::get(ObjectSource& source, const Object& fontDictOrRef, FontContext& context)
 {
     FontContext withStreams{context.cmaps, &cmaps_};
-    if (!fontDictOrRef.isRef())
-        return loadFont(source, fontDictOrRef, withStreams);
+    if (!fontDictOrRef.isRef()) {
+        if (!fontDictOrRef.isDict())
+            return loadFont(source, fontDictOrRef, withStreams);
+        const Dict* key = &fontDictOrRef.dictValue();
+        if (auto it = direct_.find(key); it != direct_.end())
+            return it->second.second;
+        auto font = loadFont(source, fontDictOrRef, withStreams);
+        if (direct_.size() < kMaxFonts)
+            direct_.emplace(key, std::make_pair(fontDictOrRef, font));
+        return font;
+    }
     uint64_t key = refKey(fontDictOrRef.refValue());
     if (auto it = fonts_.find(key); it != fonts_.end())
         return it->second;

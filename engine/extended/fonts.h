@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 
 #include "engine/extended/font.h"
 #include "engine/extended/objectSource.h"
@@ -30,13 +31,14 @@ struct FontContext {
 // CMaps nest at most kMaxCMapDepth deep.
 std::shared_ptr<const Font> loadFont(ObjectSource& source, const Object& fontDictOrRef, FontContext& context);
 
-// The fonts of one document by object reference, each read once, and the
-// CMap streams they share. Fonts written directly in a resource dictionary
-// (no reference) are read each time.
+// The fonts of one document, each read once: by object reference, or, for
+// fonts written directly in a resource dictionary, by that dictionary (kept
+// alive here, so that its address names it alone); and the CMap streams
+// they share.
 class FontCache {
 public:
     std::shared_ptr<const Font> get(ObjectSource& source, const Object& fontDictOrRef, FontContext& context);
-    size_t size() const { return fonts_.size(); }
+    size_t size() const { return fonts_.size() + direct_.size(); }
 
     // Fonts (and CMap streams) kept at most; a document with more reads the
     // others each time.
@@ -44,6 +46,7 @@ public:
 
 private:
     std::unordered_map<uint64_t, std::shared_ptr<const Font>> fonts_;
+    std::unordered_map<const Dict*, std::pair<Object, std::shared_ptr<const Font>>> direct_;
     StreamCMaps cmaps_;
 };
 

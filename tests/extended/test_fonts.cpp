@@ -164,7 +164,11 @@ TEST_F(FontsTest, CacheByReference)
     pdf::FontCache cache;
     auto a = cache.get(source, pdf::Object::ref({5, 0}), context);
     EXPECT_EQ(cache.get(source, pdf::Object::ref({5, 0}), context), a);
-    EXPECT_EQ(cache.size(), 1u);
+    pdf::Object direct = pdfObject("<< /Subtype /Type1 /BaseFont /Courier >>");
+    auto b = cache.get(source, direct, context);
+    EXPECT_EQ(cache.get(source, direct, context), b);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(cache.size(), 2u);
 }
 
 } // namespace
