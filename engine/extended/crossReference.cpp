@@ -140,7 +140,10 @@ void CrossReference::mergeTrailer(const Dict& dict)
 bool CrossReference::readTable(RawFile& file, int64_t offset, int64_t& prev, int64_t& xrefStm)
 {
     std::string scratch;
-    for (size_t slice = kTableSlice;; slice *= 2) {
+    // The subsections' counts say how long the table is: a slice cut short
+    // is read again long enough for them at once, not doubled step by step.
+    size_t wanted = 0;
+    for (size_t slice = kTableSlice;; slice = std::max(slice * 2, wanted)) {
         std::string_view bytes = file.view(offset, slice, scratch);
         const bool whole = offset + static_cast<int64_t>(bytes.size()) >= file.length();
         Lexer lexer(bytes);
@@ -166,6 +169,7 @@ bool CrossReference::readTable(RawFile& file, int64_t offset, int64_t& prev, int
                     break;
                 }
                 found.reserve(found.size() + static_cast<size_t>(std::min<int64_t>(count.intValue, 1 << 20)));
+                wanted = std::max(wanted, lexer.pos() + static_cast<size_t>(count.intValue) * 20 + kTableSlice);
                 for (int64_t i = 0; i < count.intValue; ++i) {
                     // Entries as the format writes them, 20 bytes each, are
                     // read directly; anything else goes through the lexer.
