@@ -83,7 +83,9 @@ Object Document::resolve(const Object& o)
     return current;
 }
 
-Object Document::object(Ref ref)
+Object Document::object(Ref ref) { return fetch(ref, true); }
+
+Object Document::fetch(Ref ref, bool keep)
 {
     auto hit = cache_.find(ref.num);
     if (hit != cache_.end())
@@ -93,7 +95,7 @@ Object Document::object(Ref ref)
     Object value = load(ref.num);
     loading_.erase(ref.num);
     // Streams are not kept: each is read once (its data is not held anyway).
-    if (!value.isStream()) {
+    if (keep && !value.isStream()) {
         if (cache_.size() >= kCachedObjects)
             cache_.clear();
         cache_.emplace(ref.num, value);
@@ -219,7 +221,10 @@ void Document::walk(const Object& node, const Page& inherited, int depth, std::u
         if (!seen.insert(ref.num).second)
             return;
     }
-    Object value = resolve(node);
+    // As resolve() does, but the node itself is not kept in the cache.
+    Object value = node.isRef() ? fetch(ref, false) : node;
+    for (int i = 1; value.isRef() && i < kMaxReferenceChain; ++i)
+        value = object(value.refValue());
     if (!value.isDict())
         return;
     const Dict& dict = value.dictValue();
@@ -241,7 +246,7 @@ void Document::walk(const Object& node, const Page& inherited, int depth, std::u
     if (dict.get("Type").isName("Pages"))
         return; // a node without kids
     page.ref = ref;
-    page.dict = value;
+    page.contents = dict.get("Contents");
     pages_->push_back(std::move(page));
 }
 
