@@ -110,6 +110,15 @@ Object Object::ref(Ref r)
     return o;
 }
 
+std::shared_ptr<const Dict> Object::sharedDict() const
+{
+    if (kind_ == Kind::Dict)
+        return std::shared_ptr<const Dict>(held_, static_cast<const Dict*>(held_.get()));
+    if (kind_ == Kind::Stream)
+        return static_cast<const Stream*>(held_.get())->dict;
+    return std::make_shared<const Dict>();
+}
+
 int64_t Object::intValue() const
 {
     if (kind_ == Kind::Int)

@@ -71,6 +71,9 @@ public:
     bool hexString() const { return kind_ == Kind::String && hex_; }
     const Array& arrayValue() const;
     const Dict& dictValue() const; // a stream's dictionary for streams
+    // The dictionary itself, shared rather than copied (an empty one for
+    // other kinds): a stream made of a dictionary read keeps it so.
+    std::shared_ptr<const Dict> sharedDict() const;
     const Stream* streamValue() const
     {
         return kind_ == Kind::Stream ? static_cast<const Stream*>(held_.get()) : nullptr;
