@@ -90,10 +90,11 @@ Object Document::fetch(Ref ref, bool keep)
     auto hit = cache_.find(ref.num);
     if (hit != cache_.end())
         return hit->second;
-    if (!loading_.insert(ref.num).second)
+    if (std::find(loading_.begin(), loading_.end(), ref.num) != loading_.end())
         return {}; // the object needs itself: a loop
+    loading_.push_back(ref.num);
     Object value = load(ref.num);
-    loading_.erase(ref.num);
+    loading_.pop_back();
     // Streams are not kept: each is read once (its data is not held anyway).
     if (keep && !value.isStream()) {
         if (cache_.size() >= kCachedObjects)

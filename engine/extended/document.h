@@ -76,7 +76,9 @@ private:
     // loop reads each page's objects once and memory must stay bounded. The
     // page tree's nodes are not kept: each is read once.
     std::unordered_map<int32_t, Object> cache_;
-    std::unordered_set<int32_t> loading_; // objects being read: a reference back to one is a loop
+    // Objects being read, innermost last: a reference back to one is a loop.
+    // Only a few at once (an object stream, a /Length), so a list will do.
+    std::vector<int32_t> loading_;
     Object catalog_;
     std::optional<std::vector<Page>> pages_;
 };

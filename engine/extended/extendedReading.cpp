@@ -39,7 +39,7 @@ private:
     const pdf::Font* keep(std::shared_ptr<const pdf::Font> font)
     {
         const pdf::Font* raw = font.get();
-        held_.emplace(raw, std::move(font));
+        held_.try_emplace(raw, std::move(font)); // no node made when it is held already
         return raw;
     }
 
