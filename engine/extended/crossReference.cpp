@@ -18,6 +18,9 @@ constexpr size_t kMaxXrefStream = size_t{256} << 20;
 // Tables are read from a first slice of the file, read again from one twice
 // as long while they go on past its end.
 constexpr size_t kTableSlice = 4096;
+// Entries by number are kept in a vector up to this many, and beyond it up
+// to four times the entries defined.
+constexpr size_t kDenseStart = 1 << 16;
 
 int64_t findStartxref(RawFile& file)
 {
@@ -79,17 +82,49 @@ bool decodeStructureStream(RawFile& file, const Object& stream, size_t limit, st
 
 const XrefEntry* CrossReference::find(int32_t num) const
 {
-    auto it = entries_.find(num);
-    return it == entries_.end() || it->second.type == XrefEntry::Free ? nullptr : &it->second;
+    const XrefEntry* e = nullptr;
+    if (num >= 0 && static_cast<size_t>(num) < dense_.size()) {
+        e = &dense_[static_cast<size_t>(num)];
+    } else if (auto it = sparse_.find(num); it != sparse_.end()) {
+        e = &it->second;
+    }
+    return e && e->type != XrefEntry::Free ? e : nullptr;
+}
+
+XrefEntry& CrossReference::slot(int32_t num)
+{
+    const auto at = static_cast<size_t>(num);
+    if (at < dense_.size())
+        return dense_[at];
+    // A number within reach of the entries defined so far extends the
+    // vector (doubling, taking in what the map held below the new end);
+    // one far beyond them (damage, or a hostile table) goes to the map.
+    const size_t reach = kDenseStart + 4 * defined_;
+    if (at >= reach)
+        return sparse_[num];
+    dense_.resize(std::min(reach, std::max(at + 1, 2 * dense_.size())));
+    for (auto it = sparse_.begin(); it != sparse_.end();) {
+        if (static_cast<size_t>(it->first) < dense_.size()) {
+            dense_[static_cast<size_t>(it->first)] = it->second;
+            it = sparse_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return dense_[at];
 }
 
 void CrossReference::define(int32_t num, const XrefEntry& entry, bool replace)
 {
-    auto [it, added] = entries_.try_emplace(num, entry);
+    if (num < 0)
+        return;
+    ++defined_;
+    XrefEntry& e = slot(num);
     // A free entry gives way to a definition in an older section: hybrid
-    // files list their compressed objects as free in the table.
-    if (!added && (replace || it->second.type == XrefEntry::Free))
-        it->second = entry;
+    // files list their compressed objects as free in the table. A number
+    // not defined yet reads as free.
+    if (replace || e.type == XrefEntry::Free)
+        e = entry;
 }
 
 void CrossReference::addIfMissing(int32_t num, const XrefEntry& entry) { define(num, entry, false); }
@@ -105,7 +140,10 @@ void CrossReference::mergeTrailer(const Dict& dict)
 bool CrossReference::readTable(RawFile& file, int64_t offset, int64_t& prev, int64_t& xrefStm)
 {
     std::string scratch;
-    for (size_t slice = kTableSlice;; slice *= 2) {
+    // The subsections' counts say how long the table is: a slice cut short
+    // is read again long enough for them at once, not doubled step by step.
+    size_t wanted = 0;
+    for (size_t slice = kTableSlice;; slice = std::max(slice * 2, wanted)) {
         std::string_view bytes = file.view(offset, slice, scratch);
         const bool whole = offset + static_cast<int64_t>(bytes.size()) >= file.length();
         Lexer lexer(bytes);
@@ -131,6 +169,7 @@ bool CrossReference::readTable(RawFile& file, int64_t offset, int64_t& prev, int
                     break;
                 }
                 found.reserve(found.size() + static_cast<size_t>(std::min<int64_t>(count.intValue, 1 << 20)));
+                wanted = std::max(wanted, lexer.pos() + static_cast<size_t>(count.intValue) * 20 + kTableSlice);
                 for (int64_t i = 0; i < count.intValue; ++i) {
                     // Entries as the format writes them, 20 bytes each, are
                     // read directly; anything else goes through the lexer.
@@ -279,7 +318,9 @@ bool CrossReference::read(RawFile& file)
 void CrossReference::rebuild(RawFile& file)
 {
     rebuilt_ = true;
-    entries_.clear();
+    dense_.clear();
+    sparse_.clear();
+    defined_ = 0;
     objectStreams_.clear();
     std::vector<Dict> trailers; // oldest first
     Ref& catalog = catalog_;

@@ -46,7 +46,14 @@ private:
     void mergeTrailer(const Dict& dict);
     void define(int32_t num, const XrefEntry& entry, bool replace);
 
-    std::unordered_map<int32_t, XrefEntry> entries_;
+    XrefEntry& slot(int32_t num);
+
+    // Entries by number: object numbers run mostly from 1 up without gaps,
+    // so a vector holds them, a map the few far beyond the others. The
+    // vector grows only as far as the entries defined so far justify.
+    std::vector<XrefEntry> dense_;
+    std::unordered_map<int32_t, XrefEntry> sparse_;
+    size_t defined_ = 0;
     Dict trailer_;
     std::vector<int32_t> objectStreams_;
     Ref catalog_{-1, 0};

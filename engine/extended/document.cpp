@@ -83,17 +83,20 @@ Object Document::resolve(const Object& o)
     return current;
 }
 
-Object Document::object(Ref ref)
+Object Document::object(Ref ref) { return fetch(ref, true); }
+
+Object Document::fetch(Ref ref, bool keep)
 {
     auto hit = cache_.find(ref.num);
     if (hit != cache_.end())
         return hit->second;
-    if (!loading_.insert(ref.num).second)
+    if (std::find(loading_.begin(), loading_.end(), ref.num) != loading_.end())
         return {}; // the object needs itself: a loop
+    loading_.push_back(ref.num);
     Object value = load(ref.num);
-    loading_.erase(ref.num);
+    loading_.pop_back();
     // Streams are not kept: each is read once (its data is not held anyway).
-    if (!value.isStream()) {
+    if (keep && !value.isStream()) {
         if (cache_.size() >= kCachedObjects)
             cache_.clear();
         cache_.emplace(ref.num, value);
@@ -219,7 +222,10 @@ void Document::walk(const Object& node, const Page& inherited, int depth, std::u
         if (!seen.insert(ref.num).second)
             return;
     }
-    Object value = resolve(node);
+    // As resolve() does, but the node itself is not kept in the cache.
+    Object value = node.isRef() ? fetch(ref, false) : node;
+    for (int i = 1; value.isRef() && i < kMaxReferenceChain; ++i)
+        value = object(value.refValue());
     if (!value.isDict())
         return;
     const Dict& dict = value.dictValue();
@@ -241,7 +247,7 @@ void Document::walk(const Object& node, const Page& inherited, int depth, std::u
     if (dict.get("Type").isName("Pages"))
         return; // a node without kids
     page.ref = ref;
-    page.dict = value;
+    page.contents = dict.get("Contents");
     pages_->push_back(std::move(page));
 }
 

@@ -24,9 +24,11 @@ namespace pdf {
 class Encryption;
 
 // A page with what it inherits from the nodes above it already applied.
+// Only what a page's conversion reads is kept, not its whole dictionary: a
+// document's pages are listed before the first is read.
 struct Page {
     Ref ref;           // num -1 for a page written directly into /Kids
-    Object dict;       // the page's own dictionary
+    Object contents;   // the page's /Contents as its dictionary gives it
     Object resources;  // /Resources, inherited when the page has none
     Object mediaBox;   // /MediaBox, inherited
     Object cropBox;    // /CropBox, inherited
@@ -58,6 +60,8 @@ public:
     const std::vector<Page>& pages();
 
 private:
+    // The object numbered so, kept in the cache when `keep` is set.
+    Object fetch(Ref ref, bool keep);
     Object load(int32_t num);
     Object decryptStrings(const Object& o, Ref ref, int depth) const;
     void walk(const Object& node, const Page& inherited, int depth, std::unordered_set<int32_t>& seen);
@@ -69,9 +73,12 @@ private:
     std::unique_ptr<Encryption> encryption_;
     FilterContext filterContext_;
     // Objects read so far; emptied when it grows past a bound, since a page
-    // loop reads each page's objects once and memory must stay bounded.
+    // loop reads each page's objects once and memory must stay bounded. The
+    // page tree's nodes are not kept: each is read once.
     std::unordered_map<int32_t, Object> cache_;
-    std::unordered_set<int32_t> loading_; // objects being read: a reference back to one is a loop
+    // Objects being read, innermost last: a reference back to one is a loop.
+    // Only a few at once (an object stream, a /Length), so a list will do.
+    std::vector<int32_t> loading_;
     Object catalog_;
     std::optional<std::vector<Page>> pages_;
 };

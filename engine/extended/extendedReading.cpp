@@ -39,7 +39,7 @@ private:
     const pdf::Font* keep(std::shared_ptr<const pdf::Font> font)
     {
         const pdf::Font* raw = font.get();
-        held_.emplace(raw, std::move(font));
+        held_.try_emplace(raw, std::move(font)); // no node made when it is held already
         return raw;
     }
 
@@ -64,7 +64,7 @@ bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& pa
     limits.maxContentBytes = std::min(limits.maxContentBytes, eng.decodeBudget);
     if (!state.layout)
         state.layout = std::make_unique<pdf::TextLayout>(eng.settings.CRLF);
-    const int64_t read = pdf::interpretPage(document, fonts, page.dict.dictValue().get("Contents"), page.resources,
+    const int64_t read = pdf::interpretPage(document, fonts, page.contents, page.resources,
                                             *state.layout, limits);
     eng.decodeBudget -= read;
     std::string text = state.layout->take();

@@ -459,26 +459,108 @@ std::shared_ptr<const Font> loadFont(ObjectSource& source, const Object& fontDic
     return loadSimpleFont(source, font, subtype, context);
 }
 
+namespace {
+
+// Font dictionaries larger than this written out are not shared by contents.
+constexpr size_t kMaxDescribedFont = 4096;
+
+// A font dictionary written out with its references as references: two
+// dictionaries that read alike make the same font, whichever objects hold
+// them (some writers give each page its own copy of the same fonts). False
+// when it is too large or holds what cannot be written out so.
+bool describe(const Object& o, std::string& out, int depth)
+{
+    if (depth > kMaxObjectDepth || out.size() > kMaxDescribedFont)
+        return false;
+    auto sized = [&out](char tag, const std::string& bytes) {
+        out += tag;
+        out += std::to_string(bytes.size());
+        out += ':';
+        out += bytes;
+    };
+    switch (o.kind()) {
+    case Object::Kind::Null:
+        out += 'n';
+        return true;
+    case Object::Kind::Bool:
+        out += o.boolValue() ? 't' : 'f';
+        return true;
+    case Object::Kind::Int:
+        out += 'i';
+        out += std::to_string(o.intValue());
+        out += ' ';
+        return true;
+    case Object::Kind::Real: {
+        const double r = o.number();
+        out += 'r';
+        out.append(reinterpret_cast<const char*>(&r), sizeof r);
+        return true;
+    }
+    case Object::Kind::String:
+        sized(o.hexString() ? 'h' : 's', o.text());
+        return true;
+    case Object::Kind::Name:
+        sized('/', o.text());
+        return true;
+    case Object::Kind::Ref:
+        out += 'R';
+        out += std::to_string(o.refValue().num);
+        out += ' ';
+        out += std::to_string(o.refValue().gen);
+        out += ' ';
+        return true;
+    case Object::Kind::Array:
+        out += '[';
+        for (const Object& item : o.arrayValue())
+            if (!describe(item, out, depth + 1))
+                return false;
+        out += ']';
+        return true;
+    case Object::Kind::Dict:
+        out += '<';
+        for (const auto& [key, value] : o.dictValue().entries()) {
+            sized('k', key);
+            if (!describe(value, out, depth + 1))
+                return false;
+        }
+        out += '>';
+        return out.size() <= kMaxDescribedFont;
+    case Object::Kind::Stream:
+        return false;
+    }
+    return false;
+}
+
+} // namespace
+
 std::shared_ptr<const Font> FontCache::get(ObjectSource& source, const Object& fontDictOrRef, FontContext& context)
 {
     FontContext withStreams{context.cmaps, &cmaps_};
-    if (!fontDictOrRef.isRef()) {
-        if (!fontDictOrRef.isDict())
-            return loadFont(source, fontDictOrRef, withStreams);
-        const Dict* key = &fontDictOrRef.dictValue();
-        if (auto it = direct_.find(key); it != direct_.end())
-            return it->second.second;
-        auto font = loadFont(source, fontDictOrRef, withStreams);
-        if (direct_.size() < kMaxFonts)
-            direct_.emplace(key, std::make_pair(fontDictOrRef, font));
-        return font;
+    const bool byRef = fontDictOrRef.isRef();
+    const uint64_t key = byRef ? refKey(fontDictOrRef.refValue()) : 0;
+    if (byRef) {
+        if (auto it = fonts_.find(key); it != fonts_.end())
+            return it->second;
+    } else if (!fontDictOrRef.isDict()) {
+        return loadFont(source, fontDictOrRef, withStreams);
+    } else if (auto it = direct_.find(&fontDictOrRef.dictValue()); it != direct_.end()) {
+        return it->second.second;
     }
-    uint64_t key = refKey(fontDictOrRef.refValue());
-    if (auto it = fonts_.find(key); it != fonts_.end())
-        return it->second;
-    auto font = loadFont(source, fontDictOrRef, withStreams);
-    if (fonts_.size() < kMaxFonts)
+    const Object fontObject = source.resolve(fontDictOrRef);
+    std::string contents;
+    const bool described = fontObject.isDict() && describe(fontObject, contents, 0);
+    std::shared_ptr<const Font> font;
+    if (auto it = described ? byContents_.find(contents) : byContents_.end(); it != byContents_.end())
+        font = it->second;
+    if (!font) {
+        font = loadFont(source, fontObject, withStreams);
+        if (described && byContents_.size() < kMaxFonts)
+            byContents_.emplace(std::move(contents), font);
+    }
+    if (byRef && fonts_.size() < kMaxFonts)
         fonts_.emplace(key, font);
+    else if (!byRef && direct_.size() < kMaxFonts)
+        direct_.emplace(&fontDictOrRef.dictValue(), std::make_pair(fontDictOrRef, font));
     return font;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <utility>
 
@@ -33,8 +34,8 @@ std::shared_ptr<const Font> loadFont(ObjectSource& source, const Object& fontDic
 
 // The fonts of one document, each read once: by object reference, or, for
 // fonts written directly in a resource dictionary, by that dictionary (kept
-// alive here, so that its address names it alone); and the CMap streams
-// they share.
+// alive here, so that its address names it alone); fonts whose dictionaries
+// read alike shared whatever names them; and the CMap streams they share.
 class FontCache {
 public:
     std::shared_ptr<const Font> get(ObjectSource& source, const Object& fontDictOrRef, FontContext& context);
@@ -47,6 +48,7 @@ public:
 private:
     std::unordered_map<uint64_t, std::shared_ptr<const Font>> fonts_;
     std::unordered_map<const Dict*, std::pair<Object, std::shared_ptr<const Font>>> direct_;
+    std::unordered_map<std::string, std::shared_ptr<const Font>> byContents_; // at most kMaxFonts of 4 KB
     StreamCMaps cmaps_;
 };
 

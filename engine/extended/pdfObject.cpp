@@ -23,6 +23,9 @@ void Dict::set(std::string key, Object value)
     for (auto& entry : entries_)
         if (entry.first == key)
             return;
+    // Most dictionaries hold a few entries: fewer steps of growth.
+    if (entries_.empty())
+        entries_.reserve(4);
     entries_.emplace_back(std::move(key), std::move(value));
 }
 
@@ -36,7 +39,7 @@ Object Object::boolean(bool b)
 {
     Object o;
     o.kind_ = Kind::Bool;
-    o.int_ = b ? 1 : 0;
+    o.value_.i = b ? 1 : 0;
     return o;
 }
 
@@ -44,7 +47,7 @@ Object Object::integer(int64_t i)
 {
     Object o;
     o.kind_ = Kind::Int;
-    o.int_ = i;
+    o.value_.i = i;
     return o;
 }
 
@@ -52,7 +55,7 @@ Object Object::real(double r)
 {
     Object o;
     o.kind_ = Kind::Real;
-    o.real_ = r;
+    o.value_.r = r;
     return o;
 }
 
@@ -61,7 +64,7 @@ Object Object::string(std::string bytes, bool hex)
     Object o;
     o.kind_ = Kind::String;
     o.text_ = std::move(bytes);
-    o.int_ = hex ? 1 : 0;
+    o.hex_ = hex;
     return o;
 }
 
@@ -77,7 +80,7 @@ Object Object::array(Array a)
 {
     Object o;
     o.kind_ = Kind::Array;
-    o.array_ = std::make_shared<const Array>(std::move(a));
+    o.held_ = std::make_shared<const Array>(std::move(a));
     return o;
 }
 
@@ -85,7 +88,7 @@ Object Object::dict(Dict d)
 {
     Object o;
     o.kind_ = Kind::Dict;
-    o.dict_ = std::make_shared<const Dict>(std::move(d));
+    o.held_ = std::make_shared<const Dict>(std::move(d));
     return o;
 }
 
@@ -95,8 +98,7 @@ Object Object::stream(Stream s)
     o.kind_ = Kind::Stream;
     if (!s.dict)
         s.dict = std::make_shared<const Dict>();
-    o.dict_ = s.dict;
-    o.stream_ = std::make_shared<const Stream>(std::move(s));
+    o.held_ = std::make_shared<const Stream>(std::move(s));
     return o;
 }
 
@@ -104,21 +106,31 @@ Object Object::ref(Ref r)
 {
     Object o;
     o.kind_ = Kind::Ref;
-    o.ref_ = r;
+    o.value_.ref = r;
     return o;
+}
+
+std::shared_ptr<const Dict> Object::sharedDict() const
+{
+    if (kind_ == Kind::Dict)
+        return std::shared_ptr<const Dict>(held_, static_cast<const Dict*>(held_.get()));
+    if (kind_ == Kind::Stream)
+        return static_cast<const Stream*>(held_.get())->dict;
+    return std::make_shared<const Dict>();
 }
 
 int64_t Object::intValue() const
 {
     if (kind_ == Kind::Int)
-        return int_;
+        return value_.i;
     if (kind_ == Kind::Real) {
+        const double r = value_.r;
         // Out-of-range reals (and NaN) saturate instead of being undefined.
-        if (!(real_ > -9.2e18))
-            return real_ != real_ ? 0 : INT64_MIN;
-        if (real_ > 9.2e18)
+        if (!(r > -9.2e18))
+            return r != r ? 0 : INT64_MIN;
+        if (r > 9.2e18)
             return INT64_MAX;
-        return static_cast<int64_t>(real_);
+        return static_cast<int64_t>(r);
     }
     return 0;
 }
@@ -126,22 +138,26 @@ int64_t Object::intValue() const
 double Object::number() const
 {
     if (kind_ == Kind::Int)
-        return static_cast<double>(int_);
+        return static_cast<double>(value_.i);
     if (kind_ == Kind::Real)
-        return real_;
+        return value_.r;
     return 0;
 }
 
 const Array& Object::arrayValue() const
 {
     static const Array empty;
-    return kind_ == Kind::Array ? *array_ : empty;
+    return kind_ == Kind::Array ? *static_cast<const Array*>(held_.get()) : empty;
 }
 
 const Dict& Object::dictValue() const
 {
     static const Dict empty;
-    return (kind_ == Kind::Dict || kind_ == Kind::Stream) ? *dict_ : empty;
+    if (kind_ == Kind::Dict)
+        return *static_cast<const Dict*>(held_.get());
+    if (kind_ == Kind::Stream)
+        return *static_cast<const Stream*>(held_.get())->dict;
+    return empty;
 }
 
 } // namespace pdf

@@ -64,27 +64,38 @@ public:
     // Accessors answer a neutral value for the wrong kind (false, 0, "",
     // an empty array or dictionary), so that a damaged file reads as missing
     // data rather than failing an assertion.
-    bool boolValue() const { return kind_ == Kind::Bool && int_ != 0; }
+    bool boolValue() const { return kind_ == Kind::Bool && value_.i != 0; }
     int64_t intValue() const;  // reals are truncated
     double number() const;     // ints and reals
     const std::string& text() const { return text_; } // string bytes or name
-    bool hexString() const { return kind_ == Kind::String && int_ != 0; }
+    bool hexString() const { return kind_ == Kind::String && hex_; }
     const Array& arrayValue() const;
     const Dict& dictValue() const; // a stream's dictionary for streams
-    const Stream* streamValue() const { return kind_ == Kind::Stream ? stream_.get() : nullptr; }
-    Ref refValue() const { return kind_ == Kind::Ref ? ref_ : Ref{}; }
+    // The dictionary itself, shared rather than copied (an empty one for
+    // other kinds): a stream made of a dictionary read keeps it so.
+    std::shared_ptr<const Dict> sharedDict() const;
+    const Stream* streamValue() const
+    {
+        return kind_ == Kind::Stream ? static_cast<const Stream*>(held_.get()) : nullptr;
+    }
+    Ref refValue() const { return kind_ == Kind::Ref ? value_.ref : Ref{}; }
 
     static const Object& null();
 
 private:
+    // Objects are copied and moved a great deal (object caches, page lists,
+    // dictionaries' entries): one shared pointer for whichever of an array,
+    // dictionary or stream this is, and one field for whichever number,
+    // keep them small.
     Kind kind_ = Kind::Null;
-    int64_t int_ = 0; // Int value, Bool 0/1, String: 1 for hex
-    double real_ = 0;
+    bool hex_ = false; // a string written in hexadecimal
+    union Value {
+        int64_t i; // Int, Bool (0 or 1)
+        double r;  // Real
+        Ref ref;   // Ref
+    } value_{0};
     std::string text_;
-    Ref ref_;
-    std::shared_ptr<const Array> array_;
-    std::shared_ptr<const Dict> dict_;
-    std::shared_ptr<const Stream> stream_;
+    std::shared_ptr<const void> held_; // Array, Dict or Stream
 };
 
 // Defined after Object: its entries hold Objects by value, which some

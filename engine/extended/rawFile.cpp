@@ -77,7 +77,7 @@ Object RawFile::objectAt(int64_t offset, Ref& ref)
             if (p < bytes.size() && bytes[p] == '\n')
                 ++p;
             Stream s;
-            s.dict = std::make_shared<const Dict>(value.dictValue());
+            s.dict = value.sharedDict();
             s.offset = offset + static_cast<int64_t>(p);
             s.ref = ref;
             return Object::stream(std::move(s));

@@ -171,6 +171,13 @@ TEST_F(FontsTest, CacheByReference)
     EXPECT_EQ(cache.get(source, direct, context), b);
     EXPECT_NE(a, b);
     EXPECT_EQ(cache.size(), 2u);
+    // Another object that reads alike is the same font; one that differs is not.
+    source.add(20, "<< /BaseFont /Helvetica /Subtype /Type1 >>");
+    source.add(21, "<< /Subtype /Type1 /BaseFont /Helvetica >>");
+    source.add(22, "<< /Subtype /Type1 /BaseFont /Helvetica /FirstChar 32 >>");
+    EXPECT_NE(cache.get(source, pdf::Object::ref({20, 0}), context), a);
+    EXPECT_EQ(cache.get(source, pdf::Object::ref({21, 0}), context), a);
+    EXPECT_NE(cache.get(source, pdf::Object::ref({22, 0}), context), a);
 }
 
 } // namespace
