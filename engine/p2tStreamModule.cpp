@@ -222,10 +222,10 @@ private:
     void putCid(int cid)
     {
         // Texts of up to four bytes fill the room the CID's digits left.
-        const auto at = static_cast<size_t>(cid);
-        if (at < table_.shortTexts.size() && table_.shortTexts[at].length <= 4) {
-            std::memcpy(w_, table_.shortTexts[at].bytes, 4);
-            w_ += table_.shortTexts[at].length;
+        const auto index = static_cast<size_t>(cid);
+        if (index < table_.shortTexts.size() && table_.shortTexts[index].length <= 4) {
+            std::memcpy(w_, table_.shortTexts[index].bytes, 4);
+            w_ += table_.shortTexts[index].length;
             return;
         }
         const std::string& text = p2tCID2Str(table_, cid);
