@@ -27,6 +27,14 @@ bool p2tCIDLoadText(CidTable& table, const std::vector<uint8_t>& text)
         lines[static_cast<size_t>(cid)] = platform::toCp932(platform::fromCp932(line));
     }
     table.entries = std::move(lines);
+    table.shortTexts.assign(table.entries.size(), CidTable::ShortText{{}, CidTable::kLong});
+    for (size_t cid = 0; cid < table.entries.size(); ++cid) {
+        const std::string& text = table.entries[cid];
+        if (text.size() <= sizeof CidTable::ShortText::bytes) {
+            text.copy(table.shortTexts[cid].bytes, text.size());
+            table.shortTexts[cid].length = static_cast<uint8_t>(text.size());
+        }
+    }
     return true;
 }
 

@@ -12,6 +12,15 @@
 struct CidTable {
     static constexpr int32_t kLastCid = 15443;
     std::vector<std::string> entries = std::vector<std::string>(kLastCid + 1); // code page 932 bytes
+    // The same texts in eight bytes each rather than a string's 32, made when
+    // the table is loaded (empty otherwise): hexadecimal strings look up one
+    // CID after another, and the smaller table stays in the processor's cache.
+    struct ShortText {
+        char bytes[7];
+        uint8_t length; // kLong: the text is longer, see entries
+    };
+    static constexpr uint8_t kLong = 0xFF;
+    std::vector<ShortText> shortTexts;
 };
 
 inline constexpr const char* kCidDataFileName = "AdobeCID.dat";

@@ -1,6 +1,8 @@
 #include "engine/p2tDivePagesModule.h"
 
 #include <algorithm>
+#include <charconv>
+#include <vector>
 
 #include "engine/p2tEngine.h"
 #include "engine/p2tOutputModule.h"
@@ -89,20 +91,65 @@ bool readReferencedContents(p2tEngine& eng, std::string_view idToken)
 
 } // namespace
 
+namespace {
+
+// A page header or footer differs from page to page only in its number: the
+// format is split where "%P" stands, each piece with "%A", "%N" and "%F"
+// replaced and in code page 932, and the number goes between the pieces.
+// That gives what replacing in the whole format does: digits neither make nor
+// break a placeholder or a UTF-8 sequence.
+std::vector<std::string> headFootPieces(const p2tEngine& eng, const std::string& format)
+{
+    std::vector<std::string> pieces;
+    for (size_t start = 0;;) {
+        const size_t hit = format.find("%P", start);
+        std::string piece = format.substr(start, hit == std::string::npos ? hit : hit - start);
+        replaceAll(piece, "%A", std::to_string(eng.totalPages));
+        replaceAll(piece, "%N", getFileName(eng.currentFileName));
+        replaceAll(piece, "%F", eng.currentFileName);
+        pieces.push_back(platform::utf8ToCp932(piece));
+        if (hit == std::string::npos)
+            return pieces;
+        start = hit + 2;
+    }
+}
+
+void appendHeadFoot(std::string& out, const std::vector<std::string>& pieces, int32_t pageNo)
+{
+    char digits[16];
+    const char* const end = std::to_chars(digits, digits + sizeof digits, pageNo).ptr;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            out.append(digits, static_cast<size_t>(end - digits));
+        out += pieces[i];
+    }
+}
+
+} // namespace
+
 std::string p2tExpandHeadFoot(const p2tEngine& eng, const std::string& format)
 {
-    std::string s = format;
-    replaceAll(s, "%P", std::to_string(eng.pageNo));
-    replaceAll(s, "%A", std::to_string(eng.totalPages));
-    replaceAll(s, "%N", getFileName(eng.currentFileName));
-    replaceAll(s, "%F", eng.currentFileName);
-    return platform::utf8ToCp932(s);
+    std::string s;
+    appendHeadFoot(s, headFootPieces(eng, format), eng.pageNo);
+    return s;
 }
 
 void p2tWriteHeadFoot(p2tEngine& eng, int index)
 {
-    if (eng.settings.headfootUse[index])
-        p2tOutputWrite(eng, "\r\n" + p2tExpandHeadFoot(eng, eng.settings.headfootFormat[index]) + "\r\n");
+    if (!eng.settings.headfootUse[index])
+        return;
+    // The pieces are kept from page to page while the format (the settings
+    // may change mid-run), the page count and the file stay the same.
+    p2tEngine::HeadFootPieces& kept = eng.headFootPieces[index];
+    const std::string& format = eng.settings.headfootFormat[index];
+    if (kept.pieces.empty() || kept.format != format || kept.totalPages != eng.totalPages
+        || kept.fileName != eng.currentFileName) {
+        kept = {format, eng.totalPages, eng.currentFileName, headFootPieces(eng, format)};
+    }
+    std::string line = "\r\n";
+    appendHeadFoot(line, kept.pieces, eng.pageNo);
+    line += "\r\n";
+    p2tOutputWrite(eng, line);
 }
 
 bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen)

@@ -70,6 +70,15 @@ struct p2tEngine {
     int64_t decodeBudget = INT64_MAX; // set for each file by p2tMain
     static int64_t decodeBudgetFor(int64_t fileLength) { return 64 * fileLength + (256 << 20); }
 
+    // The page header and footer made ready for the pages of one file.
+    struct HeadFootPieces {
+        std::string format;
+        int32_t totalPages = 0;
+        std::string fileName;
+        std::vector<std::string> pieces; // empty: none made yet
+    };
+    HeadFootPieces headFootPieces[2];
+
     // The extended reading mode's per-file state.
     p2tExtendedState extended;
 

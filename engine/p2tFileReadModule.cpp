@@ -291,26 +291,274 @@ bool p2tReader::readTokenInWindow(std::string& token)
     return true;
 }
 
+namespace {
+
+// What the bytes of a 64-byte run of the window are to the tokenizer, one bit
+// per byte (bit i: byte i).
+struct ChunkClasses {
+    uint64_t space;  // ' ', CR, LF
+    uint64_t cr;
+    uint64_t lf;
+    uint64_t single; // "[", "]", "(", ")": tokens of one byte
+    uint64_t opener; // "/", "<", ">": end the token before them and start one
+    uint64_t angle;  // "<", ">"
+    uint64_t key;    // the first byte of a key
+};
+
+uint64_t bitCount(uint64_t x)
+{
+    // Without the processor's own instruction, which the baseline lacks.
+    x -= (x >> 1) & 0x5555555555555555ULL;
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return (x * 0x0101010101010101ULL) >> 56;
+}
+
+class ChunkClassifier {
+public:
+    static constexpr int kKeyFirsts = 4;
+    explicit ChunkClassifier(const uint8_t (&keyFirsts)[kKeyFirsts])
+    {
+        for (int j = 0; j < kKeyFirsts; ++j)
+#if defined(__SSE2__)
+            keys_[j] = _mm_set1_epi8(static_cast<char>(keyFirsts[j]));
+#else
+            keys_[j] = keyFirsts[j];
+#endif
+    }
+
+    ChunkClasses classify(const uint8_t* p) const
+    {
+        ChunkClasses m{};
+#if defined(__SSE2__)
+        for (int k = 0; k < 4; ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            auto is = [&v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+            auto bits = [k](__m128i hits) {
+                return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hits))) << (16 * k);
+            };
+            const __m128i cr = is('\r'), lf = is('\n');
+            // "(" and ")" compared as one after setting their low bit, "<" and ">" after setting bit 1.
+            const __m128i angle = _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(2)), _mm_set1_epi8('>'));
+            m.cr |= bits(cr);
+            m.lf |= bits(lf);
+            m.space |= bits(_mm_or_si128(_mm_or_si128(cr, lf), is(' ')));
+            m.single |= bits(_mm_or_si128(_mm_or_si128(is('['), is(']')),
+                                          _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(1)), _mm_set1_epi8(')'))));
+            m.angle |= bits(angle);
+            m.opener |= bits(_mm_or_si128(angle, is('/')));
+            m.key |= bits(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, keys_[0]), _mm_cmpeq_epi8(v, keys_[1])),
+                                       _mm_or_si128(_mm_cmpeq_epi8(v, keys_[2]), _mm_cmpeq_epi8(v, keys_[3]))));
+        }
+#else
+        for (int i = 0; i < 64; ++i) {
+            const uint8_t c = p[i];
+            const uint64_t bit = uint64_t{1} << i;
+            m.cr |= c == '\r' ? bit : 0;
+            m.lf |= c == '\n' ? bit : 0;
+            m.space |= isWhitespace(c) ? bit : 0;
+            m.single |= (c == '[' || c == ']' || c == '(' || c == ')') ? bit : 0;
+            m.angle |= (c == '<' || c == '>') ? bit : 0;
+            m.opener |= (c == '<' || c == '>' || c == '/') ? bit : 0;
+            for (uint8_t k : keys_)
+                m.key |= c == k ? bit : 0;
+        }
+#endif
+        return m;
+    }
+
+private:
+#if defined(__SSE2__)
+    __m128i keys_[kKeyFirsts];
+#else
+    uint8_t keys_[kKeyFirsts];
+#endif
+};
+
+} // namespace
+
+// The keys a scan stops at, and what lets most tokens be told apart from
+// them at a glance.
+struct p2tReader::KeySet {
+    std::initializer_list<std::string_view> keys;
+    uint64_t lengths = 0;           // bit n: some key has n bytes (n < 64)
+    uint8_t firsts[4] = {};         // the keys' first bytes, the first repeated to fill
+    bool fewFirsts = true;          // no more than four first bytes
+
+    explicit KeySet(std::initializer_list<std::string_view> k) : keys(k)
+    {
+        int count = 0;
+        for (std::string_view key : keys) {
+            lengths |= key.size() < 64 ? uint64_t{1} << key.size() : 0;
+            if (key.empty() || std::find(firsts, firsts + count, key[0]) != firsts + count)
+                continue;
+            if (count == 4)
+                fewFirsts = false;
+            else
+                firsts[count++] = static_cast<uint8_t>(key[0]);
+        }
+        std::fill(firsts + count, firsts + 4, firsts[0]);
+    }
+
+    bool holds(const uint8_t* token, size_t n) const
+    {
+        return (n >= 64 || (lengths >> n & 1) != 0)
+            && std::find(keys.begin(), keys.end(), std::string_view(reinterpret_cast<const char*>(token), n))
+                   != keys.end();
+    }
+};
+
+// Reads one token at `from` for a scan to keys: false, with nothing read,
+// when it is a key or does not lie in the window (or the budget).
+bool p2tReader::skipNonKeyToken(const uint8_t*& from, const KeySet& keys)
+{
+    TokenBounds t;
+    if (!tokenInWindow(from, t) || budget_ <= t.looked - from || keys.holds(t.first, static_cast<size_t>(t.end - t.first)))
+        return false;
+    budget_ -= t.looked - from;
+    pos_ += t.next - from;
+    from = t.next;
+    return true;
+}
+
+// Moves past tokens 64 bytes at a time, charging the budget what reading them
+// one by one charges: each byte once, and once more the byte after a token
+// that ends at a delimiter or at a CR without an LF (reading looks at it and
+// reads it again). A token that starts with a key's first byte is compared
+// with the keys where it lies in its chunk; only a key, a token that runs out
+// of its chunk there, and "<<" or ">>" are read one by one. Stops before a
+// key, or where the window or the budget come near their end: the caller
+// reads on from there.
+const uint8_t* p2tReader::skipChunksToKey(const uint8_t* from, const KeySet& keys)
+{
+    const ChunkClassifier classifier(keys.firsts);
+    const uint8_t* const windowEnd = buf_ + bufLen_;
+    constexpr uint64_t kAll = ~uint64_t{0}, kTop = uint64_t{1} << 63;
+    const uint8_t* chunk = from; // reading stands at `from`; the bytes from there to `chunk` hold no token end
+    uint64_t carry = 0;          // 1: the byte before the chunk is on a token that may go on
+    // Every token taken ends before the window's last byte, as tokenInWindow wants.
+    while (windowEnd - chunk > 65) {
+        const ChunkClasses m = classifier.classify(chunk);
+        const uint64_t lfNext = m.lf >> 1 | (chunk[64] == '\n' ? kTop : 0);
+        const uint64_t angleNext = m.angle >> 1 | ((chunk[64] | 2) == '>' ? kTop : 0);
+        const uint64_t inToken = ~(m.space | m.single); // bytes of tokens that may go on
+        const uint64_t delimiter = m.single | m.opener;
+        const uint64_t afterToken = inToken << 1 | carry;
+        const uint64_t starts = ~m.space & (~afterToken | delimiter);
+        // "<>" and "><" are taken for "<<" and ">>" here: token by token is only slower.
+        uint64_t problems = m.angle & angleNext;
+        for (uint64_t candidates = starts & m.key; candidates != 0; candidates &= candidates - 1) {
+            const int first = std::countr_zero(candidates);
+            const uint64_t ends = first == 63 ? 0 : (m.space | delimiter) & kAll << (first + 1);
+            if (ends == 0 && (m.single >> first & 1) == 0) {
+                problems |= uint64_t{1} << first; // runs out of the chunk
+                break;
+            }
+            const int length = (m.single >> first & 1) != 0 ? 1 : std::countr_zero(ends) - first;
+            if (keys.holds(chunk + first, static_cast<size_t>(length))) {
+                problems |= uint64_t{1} << first;
+                break;
+            }
+        }
+        const uint64_t beforeProblem = problems ? (problems & (0 - problems)) - 1 : kAll;
+        // Where reading stops after a token, as "after byte i": a one-byte
+        // token; whitespace ending a token (after the LF of a CR LF); the byte
+        // before a delimiter that ends a token.
+        const uint64_t crlfEnd = m.cr & lfNext & afterToken;
+        const uint64_t stops =
+            (m.single | (m.space & afterToken & ~crlfEnd) | crlfEnd << 1 | (inToken & delimiter >> 1))
+            & beforeProblem;
+        // A token from the chunk before may end at a delimiter that opens this one.
+        if (stops != 0 || (carry & delimiter) != 0) {
+            const int stop = 64 - std::countl_zero(stops);
+            // Every token end up to the stop is charged here, the byte at the
+            // stop itself read again when a token ends there; none lies
+            // between the last stop and the chunk's end.
+            const uint64_t rereads = afterToken & (delimiter | (m.cr & ~lfNext));
+            const uint64_t upToStop = stop >= 63 ? kAll : (uint64_t{2} << stop) - 1;
+            const int64_t to = chunk + stop - from;
+            const auto charge = static_cast<int64_t>(static_cast<uint64_t>(to) + bitCount(rereads & upToStop));
+            if (budget_ <= charge)
+                return from; // the last of the budget is spent token by token
+            budget_ -= charge;
+            pos_ += to;
+            from += to;
+        }
+        if (problems == 0) {
+            carry = inToken >> 63;
+            chunk += 64;
+            continue;
+        }
+        // Token by token past the first problem, then chunks from there.
+        const uint8_t* const problem = chunk + std::countr_zero(problems);
+        while (from <= problem)
+            if (!skipNonKeyToken(from, keys))
+                return from;
+        chunk = from;
+        carry = 0;
+    }
+    return from;
+}
+
 void p2tReader::skipTokensOtherThan(std::initializer_list<std::string_view> keys)
 {
     if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
         return;
     const uint8_t* from = buf_ + (pos_ - bufStart_);
-    // Most tokens differ from every key in length alone.
-    uint64_t lengths = 0;
-    for (std::string_view k : keys)
-        lengths |= k.size() < 64 ? uint64_t{1} << k.size() : 0;
-    TokenBounds t;
-    while (tokenInWindow(from, t) && budget_ > t.looked - from) {
-        const auto n = static_cast<size_t>(t.end - t.first);
-        if ((n >= 64 || (lengths >> n & 1) != 0)
-            && std::find(keys.begin(), keys.end(), std::string_view(reinterpret_cast<const char*>(t.first), n))
-                   != keys.end())
-            break;
-        budget_ -= t.looked - from;
-        pos_ += t.next - from;
-        from = t.next;
+    const KeySet keySet(keys);
+    // A scan that goes on past a dictionary's worth of tokens is most often in
+    // stream data: from there on, runs of tokens none of which starts like a
+    // key are passed a chunk at a time, when the keys start with few bytes.
+    constexpr int kTokensBeforeChunks = 12;
+    for (int n = 0; skipNonKeyToken(from, keySet); ++n)
+        if (n == kTokensBeforeChunks && keySet.fewFirsts)
+            from = skipChunksToKey(from, keySet);
+}
+
+bool p2tReader::readXrefEntryInWindow(int32_t& address, int32_t& gen, char& kind)
+{
+    if (pos_ < bufStart_ || pos_ >= bufStart_ + static_cast<int64_t>(bufLen_))
+        return false;
+    const uint8_t* const from = buf_ + (pos_ - bufStart_);
+    // The longest form ends 24 bytes on, plus leading whitespace; the byte
+    // after the entry is looked at, and each token's next byte lies before
+    // the window's last, as tokenInWindow wants.
+    const uint8_t* const limit = buf_ + bufLen_ - 1;
+    const uint8_t* p = from;
+    while (p < limit && isWhitespace(*p))
+        ++p;
+    if (limit - p < 26)
+        return false;
+    auto digits = [&p](int32_t& value) {
+        uint64_t v = 0;
+        const uint8_t* const first = p;
+        while (p - first < 10 && static_cast<unsigned>(*p - '0') <= 9)
+            v = v * 10 + static_cast<unsigned>(*p++ - '0');
+        if (p == first || *p != ' ' || v > INT32_MAX)
+            return false;
+        ++p;
+        value = static_cast<int32_t>(v);
+        return true;
+    };
+    int32_t a, g;
+    if (!digits(a) || !digits(g) || (*p != 'n' && *p != 'f') || !isWhitespace(p[1]))
+        return false;
+    const uint8_t* end = p + 1; // the whitespace after the kind
+    int64_t next = end + 1 - from, looked = next;
+    if (*end == '\r') {
+        if (end[1] == '\n')
+            next = looked = end + 2 - from;
+        else
+            looked = end + 2 - from; // a lone CR: the byte after it is read again
     }
+    if (budget_ <= looked)
+        return false;
+    budget_ -= looked;
+    pos_ += next;
+    address = a;
+    gen = g;
+    kind = static_cast<char>(*p);
+    return true;
 }
 
 size_t p2tReader::readInto(uint8_t* out, size_t n)

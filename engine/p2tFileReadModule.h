@@ -50,6 +50,9 @@ public:
     // each byte a few times at most.
     static int64_t readBudgetFor(int64_t length) { return 16 * length + (64 << 20); }
     bool exhausted() const { return budget_ < 0; }
+    // What is left of the budget: lets tests hold every fast path to the
+    // charge of reading byte by byte.
+    int64_t budgetLeft() const { return budget_; }
     bool atEnd() const { return pos_ >= length_ || budget_ < 0; }
 
     // Copies up to n bytes from pos_ on into out (no more than the file holds),
@@ -80,6 +83,11 @@ public:
     // scans that look for a key through data of no interest.
     void skipTokensOtherThan(std::string_view a, std::string_view b) { skipTokensOtherThan({a, b}); }
     void skipTokensOtherThan(std::initializer_list<std::string_view> keys);
+    // Reads a cross-reference entry in its usual form (two runs of digits of
+    // 32-bit values and "n" or "f", each followed by one whitespace byte)
+    // straight from the window, as reading its three tokens would; false,
+    // with nothing read, for any other form or near the end of the window.
+    bool readXrefEntryInWindow(int32_t& address, int32_t& gen, char& kind);
 
 private:
     uint8_t slowNextByte();
@@ -90,6 +98,9 @@ private:
         const uint8_t* looked;
     };
     bool tokenInWindow(const uint8_t* from, TokenBounds& t) const;
+    struct KeySet;
+    bool skipNonKeyToken(const uint8_t*& from, const KeySet& keys);
+    const uint8_t* skipChunksToKey(const uint8_t* from, const KeySet& keys);
 
     bool open_ = false;
     int fd_ = -1;

@@ -64,10 +64,23 @@ void ObjCache::reserve(size_t entries)
 
 int32_t ObjCache::add(int32_t id, int32_t gen, int32_t address)
 {
+    if (find(id, gen) != -1) {
+        records_.push_back({id, gen, address, kUnknown});
+        return count(); // the first registration of a number and generation wins
+    }
+    return insert(id, gen, address);
+}
+
+void ObjCache::addIfAbsent(int32_t id, int32_t gen, int32_t address)
+{
+    if (find(id, gen) == -1)
+        insert(id, gen, address);
+}
+
+int32_t ObjCache::insert(int32_t id, int32_t gen, int32_t address)
+{
     records_.push_back({id, gen, address, kUnknown});
     auto entryNo = static_cast<int32_t>(records_.size());
-    if (find(id, gen) != -1)
-        return entryNo; // the first registration of a number and generation wins
     const size_t directLimit = 2 * records_.size() + 65536;
     if (gen == 0 && id >= 0 && static_cast<size_t>(id) < directLimit) {
         if (static_cast<size_t>(id) >= direct_.size())
@@ -228,6 +241,19 @@ bool readSubsections(ObjCacheContext& ctx, int32_t& offset, int32_t* trailerAt =
             ctx.cache.reserve(ctx.cache.count() + std::min<size_t>(*count, p2tGetFileLength(ctx.fileNo) / 20));
         std::string spare;
         for (int32_t i = 1; i <= *count; ++i) {
+            const int64_t number = static_cast<int64_t>(*first) + i - 1;
+            int32_t entryAddress, entryGen;
+            char entryKind;
+            if (ctx.fileNo.readXrefEntryInWindow(entryAddress, entryGen, entryKind)) {
+                // The usual form, read at once: the same as the three tokens
+                // below, with a generation that cannot be negative.
+                if (entryKind != 'n')
+                    continue;
+                if (number < 0 || number > INT32_MAX)
+                    return false;
+                ctx.cache.addIfAbsent(static_cast<int32_t>(number), entryGen, entryAddress);
+                continue;
+            }
             auto address = p2tToLong(p2tReadTokenView(ctx.fileNo, spare));
             auto gen = p2tToLong(p2tReadTokenView(ctx.fileNo, spare));
             std::string_view kind = p2tReadTokenView(ctx.fileNo, spare);
@@ -236,7 +262,6 @@ bool readSubsections(ObjCacheContext& ctx, int32_t& offset, int32_t* trailerAt =
             watch(kind);
             if (kind != "n")
                 continue;
-            int64_t number = static_cast<int64_t>(*first) + i - 1;
             if (number < 0 || number > INT32_MAX)
                 return false;
             auto id = static_cast<int32_t>(number);

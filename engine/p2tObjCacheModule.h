@@ -36,6 +36,9 @@ public:
     int32_t count() const { return static_cast<int32_t>(records_.size()); }
 
     int32_t add(int32_t id, int32_t gen, int32_t address);
+    // The same for a number and generation the cache may hold already, in
+    // which case nothing is added (a cross-reference table's later entries).
+    void addIfAbsent(int32_t id, int32_t gen, int32_t address);
     void reserve(size_t entries);
     int32_t find(int32_t id, int32_t gen) const;
     Record& record(int32_t entryNo) { return records_[static_cast<size_t>(entryNo - 1)]; }
@@ -50,6 +53,7 @@ public:
     static constexpr uint32_t kNoType = 1;  // "???"
 
 private:
+    int32_t insert(int32_t id, int32_t gen, int32_t address);
     void grow();
     size_t slotFor(int32_t id, int32_t gen) const;
 

@@ -221,6 +221,13 @@ private:
 
     void putCid(int cid)
     {
+        // Texts of up to four bytes fill the room the CID's digits left.
+        const auto index = static_cast<size_t>(cid);
+        if (index < table_.shortTexts.size() && table_.shortTexts[index].length <= 4) {
+            std::memcpy(w_, table_.shortTexts[index].bytes, 4);
+            w_ += table_.shortTexts[index].length;
+            return;
+        }
         const std::string& text = p2tCID2Str(table_, cid);
         // Its four digits gave no text of their own, which leaves room for
         // four bytes; a longer text makes more.

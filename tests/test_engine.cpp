@@ -6,6 +6,7 @@
 
 #include "engine/p2tDivePagesModule.h"
 #include "platform/cp932.h"
+#include "platform/paths.h"
 #include "tests/support/engineHarness.h"
 #include "tests/support/pdfWriter.h"
 
@@ -373,4 +374,32 @@ TEST(OutputTest, Utf8TextFilesHoldTheSameTextAsCodePage932Ones)
         EXPECT_EQ(h.memory.files["u"], encoding == TextEncoding::Utf8 ? "A漢ｱ😀\r\n" : platform::utf8ToCp932("A漢ｱ\r\n"))
             << "a character without a code page 932 form is left out";
     }
+}
+
+// Headers and footers against replacing the placeholders in the whole format,
+// in order, with file names and formats that hold placeholders and broken
+// UTF-8 of their own.
+TEST(OutputTest, HeaderExpansionMatchesReplacingInTheWholeFormat)
+{
+    auto replaceAll = [](std::string s, const std::string& from, const std::string& to) {
+        std::string out;
+        size_t start = 0;
+        for (size_t hit; (hit = s.find(from, start)) != std::string::npos; start = hit + from.size())
+            out += s.substr(start, hit - start) + to;
+        return out + s.substr(start);
+    };
+    EngineHarness h;
+    h.eng.totalPages = 12;
+    for (const char* name : {"/d/a.pdf", "/d/%P%F%A\xe3\x81.pdf"})
+        for (const char* format : {"---%P/%A---", "%P%P", "%%PA", "%N%P", "x%F%P%A", "\xe3\x81%P\x81", "", "%"}) {
+            h.eng.currentFileName = name;
+            for (int32_t page : {1, 10}) {
+                h.eng.pageNo = page;
+                std::string s = replaceAll(format, "%P", std::to_string(page));
+                s = replaceAll(s, "%A", "12");
+                s = replaceAll(s, "%N", getFileName(name));
+                s = replaceAll(s, "%F", name);
+                EXPECT_EQ(p2tExpandHeadFoot(h.eng, format), platform::utf8ToCp932(s)) << format << " " << name;
+            }
+        }
 }
