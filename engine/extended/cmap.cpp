@@ -425,27 +425,31 @@ std::optional<uint32_t> CMap::cid(uint32_t code) const
     return std::nullopt;
 }
 
-bool CMap::text(uint32_t code, std::u32string& out) const
+std::u32string_view CMap::textOf(uint32_t code, std::u32string& scratch) const
 {
     const TextRange* r = findRange(text_, code);
     if (!r)
-        return false;
+        return {};
     const std::u32string& base = texts_[r->text];
     if (base.empty())
-        return false;
+        return {};
     uint64_t offset = uint64_t(r->shift) + (code - r->low);
-    if (offset == 0) {
-        if (base.size() == 1 && base[0] == 0)
-            return false;
-        out += base;
-        return true;
-    }
+    if (offset == 0)
+        return base.size() == 1 && base[0] == 0 ? std::u32string_view() : std::u32string_view(base);
     uint64_t last = uint64_t(base.back()) + offset;
     if (last > 0x10FFFF || (last >= 0xD800 && last < 0xE000))
-        return false;
-    out.append(base, 0, base.size() - 1);
-    out += static_cast<char32_t>(last);
-    return true;
+        return {};
+    scratch.assign(base, 0, base.size() - 1);
+    scratch += static_cast<char32_t>(last);
+    return scratch;
+}
+
+bool CMap::text(uint32_t code, std::u32string& out) const
+{
+    std::u32string scratch;
+    std::u32string_view text = textOf(code, scratch);
+    out += text;
+    return !text.empty();
 }
 
 unsigned CMap::codeLengths() const

@@ -51,8 +51,10 @@ public:
 
     // The CID of a code (cidrange, cidchar, notdefrange); none if unmapped.
     std::optional<uint32_t> cid(uint32_t code) const;
-    // The text of a code (bfchar, bfrange), appended to `out`; false, and
-    // nothing appended, when the CMap does not map it.
+    // The text of a code (bfchar, bfrange): a view into the CMap, or into
+    // `scratch` for a code inside a range; empty when the CMap does not map it.
+    std::u32string_view textOf(uint32_t code, std::u32string& scratch) const;
+    // The same appended to `out`; false, and nothing appended, when unmapped.
     bool text(uint32_t code, std::u32string& out) const;
 
     bool vertical() const { return vertical_; }

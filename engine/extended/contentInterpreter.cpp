@@ -131,7 +131,7 @@ private:
     Matrix tm_, tlm_;
 
     std::vector<Object> operands_;
-    std::vector<Glyph> glyphs_;
+    std::u32string glyphText_; // where a font puts a glyph's text it does not hold itself
     int64_t operators_ = 0;
     int64_t contentBytes_ = 0;
     bool stopped_ = false;
@@ -391,8 +391,6 @@ void Interpreter::show(const std::string& bytes)
     const Font* font = gs_.font;
     if (!font)
         return;
-    glyphs_.clear();
-    font->decode(bytes, glyphs_);
     const bool vertical = font->vertical();
     const double scale = font->fontMatrixScale();
     const double size = gs_.fontSize;
@@ -406,7 +404,9 @@ void Interpreter::show(const std::string& bytes)
         p.direction = gs_.horizontalScale < 0 ? unit(-m.a, -m.b) : unit(m.a, m.b);
         p.size = std::fabs(size) * length(m.c, m.d);
     }
-    for (const Glyph& g : glyphs_) {
+    for (size_t pos = 0; pos < bytes.size();) {
+        const Glyph g = font->glyphAt(bytes, pos, glyphText_);
+        pos += std::max<size_t>(g.codeLength, 1); // a font that took no byte still ends
         double spacing = gs_.charSpace + (g.wordSpace ? gs_.wordSpace : 0);
         double advance = vertical ? -std::fabs(g.width) * scale * size + spacing
                                   : (g.width * scale * size + spacing) * gs_.horizontalScale;

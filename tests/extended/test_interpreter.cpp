@@ -18,17 +18,15 @@ public:
         : vertical_(vertical), scale_(scale), width_(width)
     {
     }
-    void decode(std::string_view bytes, std::vector<pdf::Glyph>& out) const override
+    pdf::Glyph glyphAt(std::string_view bytes, size_t pos, std::u32string& scratch) const override
     {
-        for (char c : bytes) {
-            pdf::Glyph g;
-            g.code = static_cast<uint8_t>(c);
-            if (g.code != 0)
-                g.text = std::u32string(1, static_cast<char32_t>(g.code));
-            g.width = g.code == 'i' ? width_ / 2 : width_;
-            g.wordSpace = g.code == 32;
-            out.push_back(std::move(g));
-        }
+        pdf::Glyph g;
+        g.code = static_cast<uint8_t>(bytes[pos]);
+        scratch.assign(g.code != 0, static_cast<char32_t>(g.code));
+        g.text = scratch;
+        g.width = g.code == 'i' ? width_ / 2 : width_;
+        g.wordSpace = g.code == 32;
+        return g;
     }
     bool vertical() const override { return vertical_; }
     double fontMatrixScale() const override { return scale_; }
