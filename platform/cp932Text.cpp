@@ -62,6 +62,14 @@ std::string utf8ToCp932Text(std::string_view utf8)
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {
+        // ASCII but NUL is its own code page 932 byte: copied a run at a time.
+        size_t ascii = i;
+        while (ascii < utf8.size() && static_cast<uint8_t>(utf8[ascii] - 1) < 0x7F)
+            ++ascii;
+        out.append(utf8, i, ascii - i);
+        i = ascii;
+        if (i == utf8.size())
+            break;
         char32_t c = nextUtf8(utf8, i);
         if (c >= 0xD800 && c < 0xDC00 && i < utf8.size()) {
             size_t next = i;

@@ -78,6 +78,18 @@ public:
         uint32_t low, high;
         uint32_t text;  // index in texts_
         uint32_t shift; // added to the last character of the text for `low`
+        // The text when it is one character (most are), read without
+        // reaching for texts_; 0 otherwise.
+        char32_t single = 0;
+    };
+
+    // Where a lookup starts among sorted ranges: for each block of 2^shift
+    // codes, the first range reaching into it. A character collection's
+    // thousands of ranges then cost a lookup a few reads, not a search
+    // through all of them.
+    struct RangeIndex {
+        unsigned shift = 0;
+        std::vector<uint32_t> first; // empty: few ranges, searched whole
     };
 
 private:
@@ -88,6 +100,8 @@ private:
     std::vector<CidRange> cids_;   // sorted, disjoint
     std::vector<TextRange> text_;  // sorted, disjoint
     std::vector<std::u32string> texts_;
+    RangeIndex cidIndex_;
+    RangeIndex textIndex_;
 };
 
 // Reads UTF-16BE bytes (a bfchar destination) into code points: surrogate

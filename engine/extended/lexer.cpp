@@ -157,6 +157,14 @@ void Lexer::readLiteralString(Token& t)
     int depth = 1;
     const size_t n = bytes_.size();
     while (pos_ < n) {
+        // Bytes that stand for themselves, a run at a time.
+        size_t plain = pos_;
+        while (plain < n && bytes_[plain] != '(' && bytes_[plain] != ')' && bytes_[plain] != '\\' && bytes_[plain] != '\r')
+            ++plain;
+        t.text.append(bytes_, pos_, plain - pos_);
+        pos_ = plain;
+        if (pos_ >= n)
+            return;
         char c = bytes_[pos_++];
         if (c == '(') {
             ++depth;

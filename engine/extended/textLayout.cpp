@@ -30,8 +30,11 @@ bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
 bool isSpace(char32_t c)
 {
-    return c == 0x20 || c == 0x09 || c == 0x0A || c == 0x0D || c == 0x0C || c == 0xA0 || c == 0x3000
-           || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F;
+    if (c <= 0x20)
+        return c == 0x20 || c == 0x09 || c == 0x0A || c == 0x0D || c == 0x0C;
+    return c >= 0xA0
+           && (c == 0xA0 || c == 0x3000 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F
+               || c == 0x205F);
 }
 
 // Control characters and zero-width marks write nothing.
@@ -51,7 +54,11 @@ bool cellOf(double v, int64_t& cell)
 {
     if (!(std::fabs(v) < 1e12))
         return false;
-    cell = static_cast<int64_t>(std::floor(v / kDuplicateCell));
+    // Rounded down without a call to floor: once per glyph.
+    const double q = v / kDuplicateCell;
+    cell = static_cast<int64_t>(q);
+    if (static_cast<double>(cell) > q)
+        --cell;
     return true;
 }
 
@@ -210,6 +217,10 @@ void TextLayout::place(const PlacedText& g)
 void TextLayout::write(std::u32string_view text)
 {
     for (char32_t c : text) {
+        if (c > 0x20 && c < 0x7F && pending_ == Gap::None) {
+            out_ += static_cast<char>(c); // the common case, in short
+            continue;
+        }
         if (isSpace(c)) {
             pending_ = std::max(pending_, Gap::Space);
             continue;
