@@ -255,7 +255,7 @@ void Interpreter::run(std::string_view content, const Object& resources, int for
             break;
         }
         case Token::Type::Keyword: {
-            if (t.text == "true" || t.text == "false" || t.text == "null") {
+            if (t.text.size() >= 4 && (t.text == "true" || t.text == "false" || t.text == "null")) {
                 operands_.emplace_back();
                 break;
             }

@@ -1,12 +1,22 @@
 #include "engine/extended/lexer.h"
 
+#include <array>
 #include <cmath>
 
 namespace pdf {
 
 namespace {
 
-bool isRegular(uint8_t c) { return !isPdfWhite(c) && !isPdfDelimiter(c); }
+// Regular bytes (neither white space nor delimiters) by table: content
+// streams are mostly numbers and operators, read a byte at a time.
+constexpr std::array<bool, 256> kRegular = [] {
+    std::array<bool, 256> regular{};
+    for (int c = 0; c < 256; ++c)
+        regular[c] = !isPdfWhite(static_cast<uint8_t>(c)) && !isPdfDelimiter(static_cast<uint8_t>(c));
+    return regular;
+}();
+
+bool isRegular(uint8_t c) { return kRegular[c]; }
 
 // Numbers as writers produce them, and as damaged files do: signs repeated
 // ("--5", taken as one), a lone point or sign (zero), no digits before the
