@@ -249,7 +249,7 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
         return false;
     double tolerance = duplicateTolerance(g);
-    const int32_t oldest = seq_ - static_cast<int32_t>(kRecentGlyphs);
+    const int32_t oldest = std::max(seq_ - static_cast<int32_t>(kRecentGlyphs), pageStart_);
     for (int64_t i = -1; i <= 1; ++i) {
         for (int64_t j = -1; j <= 1; ++j) {
             int32_t seq = bucketHead_[bucketOf(cx + i, cy + j, first)];
@@ -281,10 +281,11 @@ void TextLayout::remember(const PlacedText& g, char32_t first)
     r = {static_cast<float>(g.start.x), static_cast<float>(g.start.y), first, static_cast<uint32_t>(g.text.size()),
          seq_, bucketHead_[bucket]};
     bucketHead_[bucket] = seq_;
-    // Numbers run on within a page; a page of more glyphs than they hold
-    // starts them again, forgetting what it drew before.
+    // Numbers run on from page to page; when they would overflow they start
+    // again, forgetting what was drawn before.
     if (++seq_ == INT32_MAX) {
         seq_ = 0;
+        pageStart_ = 0;
         std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
     }
 }
@@ -296,9 +297,7 @@ std::string TextLayout::take()
     out_.clear();
     hasPrevious_ = false;
     pending_ = Gap::None;
-    if (seq_ > 0)
-        std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
-    seq_ = 0;
+    pageStart_ = seq_; // the glyphs before are forgotten without clearing the table
     repeating_ = false;
     return page;
 }
