@@ -200,11 +200,12 @@ void Interpreter::runPage(const Object& contents, const Object& resources)
         if (!s.isStream() || data.size() >= limit)
             return;
         if (auto bytes = objects_.streamData(s, limit - data.size())) {
-            if (data.empty())
-                data = std::move(*bytes);
-            else
+            if (data.empty()) {
+                data = std::move(*bytes); // not copied: it may be hundreds of megabytes
+            } else {
+                data += '\n'; // streams of one page split only between tokens
                 data += *bytes;
-            data += '\n'; // streams of one page split only between tokens
+            }
         }
     };
     if (c.isArray()) {

@@ -88,10 +88,15 @@ void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, 
         if (rc != Z_OK || (before == zs.avail_out && zs.avail_in == 0))
             break; // the end, damage, or data cut short
     }
-    out.assign(buffer, 0, produced);
-    // A bomb's buffer is not kept for the rest of the document.
-    if (buffer.size() > (size_t{16} << 20))
+    if (buffer.size() > (size_t{16} << 20)) {
+        // A big stream's buffer is handed over rather than copied (a copy
+        // would double the peak) and not kept for the rest of the document.
+        buffer.resize(produced);
+        out.swap(buffer);
         std::string().swap(buffer);
+    } else {
+        out.assign(buffer, 0, produced);
+    }
 }
 
 void flate(std::string_view in, std::string& out, size_t limit, FilterContext::Zlib& z)

@@ -78,6 +78,43 @@ constexpr std::array<const char*, 256> kMacRomanEncoding = {
     "macron", "breve", "dotaccent", "ring", "cedilla", "hungarumlaut", "ogonek", "caron", // F8
 };
 
+// The encoding of expert fonts (small capitals, old-style figures,
+// fractions), by glyph names as the format defines it.
+constexpr std::array<const char*, 256> kMacExpertEncoding = {
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, // 00
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, // 08
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, // 10
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, // 18
+    "space", "exclamsmall", "Hungarumlautsmall", "centoldstyle", "dollaroldstyle", "dollarsuperior", "ampersandsmall", "Acutesmall", // 20
+    "parenleftsuperior", "parenrightsuperior", "twodotenleader", "onedotenleader", "comma", "hyphen", "period", "fraction", // 28
+    "zerooldstyle", "oneoldstyle", "twooldstyle", "threeoldstyle", "fouroldstyle", "fiveoldstyle", "sixoldstyle", "sevenoldstyle", // 30
+    "eightoldstyle", "nineoldstyle", "colon", "semicolon", nullptr, "threequartersemdash", nullptr, "questionsmall", // 38
+    nullptr, nullptr, nullptr, nullptr, "Ethsmall", nullptr, nullptr, "onequarter", // 40
+    "onehalf", "threequarters", "oneeighth", "threeeighths", "fiveeighths", "seveneighths", "onethird", "twothirds", // 48
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "ff", "fi", // 50
+    "fl", "ffi", "ffl", "parenleftinferior", nullptr, "parenrightinferior", "Circumflexsmall", "hypheninferior", // 58
+    "Gravesmall", "Asmall", "Bsmall", "Csmall", "Dsmall", "Esmall", "Fsmall", "Gsmall", // 60
+    "Hsmall", "Ismall", "Jsmall", "Ksmall", "Lsmall", "Msmall", "Nsmall", "Osmall", // 68
+    "Psmall", "Qsmall", "Rsmall", "Ssmall", "Tsmall", "Usmall", "Vsmall", "Wsmall", // 70
+    "Xsmall", "Ysmall", "Zsmall", "colonmonetary", "onefitted", "rupiah", "Tildesmall", nullptr, // 78
+    nullptr, "asuperior", "centsuperior", nullptr, nullptr, nullptr, nullptr, "Aacutesmall", // 80
+    "Agravesmall", "Acircumflexsmall", "Adieresissmall", "Atildesmall", "Aringsmall", "Ccedillasmall", "Eacutesmall", "Egravesmall", // 88
+    "Ecircumflexsmall", "Edieresissmall", "Iacutesmall", "Igravesmall", "Icircumflexsmall", "Idieresissmall", "Ntildesmall", "Oacutesmall", // 90
+    "Ogravesmall", "Ocircumflexsmall", "Odieresissmall", "Otildesmall", "Uacutesmall", "Ugravesmall", "Ucircumflexsmall", "Udieresissmall", // 98
+    nullptr, "eightsuperior", "fourinferior", "threeinferior", "sixinferior", "eightinferior", "seveninferior", "Scaronsmall", // A0
+    nullptr, "centinferior", "twoinferior", nullptr, "Dieresissmall", nullptr, "Caronsmall", "osuperior", // A8
+    "fiveinferior", nullptr, "commainferior", "periodinferior", "Yacutesmall", nullptr, "dollarinferior", nullptr, // B0
+    nullptr, "Thornsmall", nullptr, "nineinferior", "zeroinferior", "Zcaronsmall", "AEsmall", "Oslashsmall", // B8
+    "questiondownsmall", "oneinferior", "Lslashsmall", nullptr, nullptr, nullptr, nullptr, nullptr, // C0
+    nullptr, "Cedillasmall", nullptr, nullptr, nullptr, nullptr, nullptr, "OEsmall", // C8
+    "figuredash", "hyphensuperior", nullptr, nullptr, nullptr, nullptr, "exclamdownsmall", nullptr, // D0
+    "Ydieresissmall", nullptr, "onesuperior", "twosuperior", "threesuperior", "foursuperior", "fivesuperior", "sixsuperior", // D8
+    "sevensuperior", "ninesuperior", "zerosuperior", nullptr, "esuperior", "rsuperior", "tsuperior", nullptr, // E0
+    nullptr, "isuperior", "ssuperior", "dsuperior", nullptr, nullptr, nullptr, nullptr, // E8
+    nullptr, "lsuperior", "Ogoneksmall", "Brevesmall", "Macronsmall", "bsuperior", "nsuperior", "msuperior", // F0
+    "commasuperior", "periodsuperior", "Dotaccentsmall", "Ringsmall", nullptr, nullptr, nullptr, nullptr, // F8
+};
+
 } // namespace
 
 std::optional<BaseEncoding> baseEncodingNamed(std::string_view name)
@@ -88,6 +125,8 @@ std::optional<BaseEncoding> baseEncodingNamed(std::string_view name)
         return BaseEncoding::WinAnsi;
     if (name == "MacRomanEncoding")
         return BaseEncoding::MacRoman;
+    if (name == "MacExpertEncoding")
+        return BaseEncoding::MacExpert;
     return std::nullopt;
 }
 
@@ -99,6 +138,7 @@ std::string_view encodingGlyphName(BaseEncoding encoding, int code)
     switch (encoding) {
     case BaseEncoding::WinAnsi: name = kWinAnsiEncoding[code]; break;
     case BaseEncoding::MacRoman: name = kMacRomanEncoding[code]; break;
+    case BaseEncoding::MacExpert: name = kMacExpertEncoding[code]; break;
     case BaseEncoding::Standard: return StandardFont::find("Helvetica")->builtinName(code);
     case BaseEncoding::Symbol: return StandardFont::find("Symbol")->builtinName(code);
     case BaseEncoding::ZapfDingbats: return StandardFont::find("ZapfDingbats")->builtinName(code);

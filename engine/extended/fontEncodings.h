@@ -11,10 +11,9 @@
 
 namespace pdf {
 
-enum class BaseEncoding : uint8_t { Standard, WinAnsi, MacRoman, Symbol, ZapfDingbats };
+enum class BaseEncoding : uint8_t { Standard, WinAnsi, MacRoman, MacExpert, Symbol, ZapfDingbats };
 
 // "WinAnsiEncoding" and the other names /Encoding and /BaseEncoding take.
-// MacExpertEncoding is not among them: its codes read as unknown.
 std::optional<BaseEncoding> baseEncodingNamed(std::string_view name);
 
 // The glyph name of a code; empty where the encoding has none.

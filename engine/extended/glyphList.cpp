@@ -1,6 +1,7 @@
 #include "engine/extended/glyphList.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "engine/extended/fontTables.h"
@@ -33,6 +34,44 @@ long hexValue(std::string_view s, size_t digits)
 
 bool isScalar(long c) { return c >= 0 && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
 
+bool isPrivateUse(char32_t c) { return c >= 0xE000 && c <= 0xF8FF; }
+
+// The lower case of the Latin capitals the expert set draws small.
+char32_t lowerLatin(char32_t c)
+{
+    if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+        return c + 0x20;
+    switch (c) {
+    case 0x141: case 0x152: case 0x160: case 0x17D: return c + 1; // Ł Œ Š Ž
+    case 0x178: return 0xFF;                                   // Ÿ
+    default: return c;
+    }
+}
+
+// The glyph list gives the expert set's styled glyphs ("Asmall",
+// "oneoldstyle", "dollarsuperior") private use codes, which no one can
+// search or read: they are written as the characters they are styles of, a
+// small capital as its lower case letter.
+bool expertStyleText(std::string_view name, std::u32string& out)
+{
+    for (std::string_view style : {"small", "oldstyle", "superior", "inferior", "fitted"}) {
+        if (name.size() <= style.size() || !name.ends_with(style))
+            continue;
+        std::string stem(name.substr(0, name.size() - style.size()));
+        const char32_t* t = findName(tables::kGlyphList, tables::kGlyphListSize, stem);
+        if (!t) { // "Brevesmall": the accent's own name is in lower case
+            stem[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(stem[0])));
+            t = findName(tables::kGlyphList, tables::kGlyphListSize, stem);
+        }
+        if (!t || isPrivateUse(*t))
+            return false;
+        for (; *t; ++t)
+            out += style == "small" ? lowerLatin(*t) : *t;
+        return true;
+    }
+    return false;
+}
+
 // One component of a name (no underscores, no suffix).
 bool componentText(std::string_view name, bool dingbats, std::u32string& out)
 {
@@ -42,6 +81,8 @@ bool componentText(std::string_view name, bool dingbats, std::u32string& out)
             return true;
         }
     if (const char32_t* t = findName(tables::kGlyphList, tables::kGlyphListSize, name)) {
+        if (isPrivateUse(*t) && expertStyleText(name, out))
+            return true;
         out += t;
         return true;
     }

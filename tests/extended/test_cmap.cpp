@@ -162,6 +162,9 @@ TEST(GlyphNamesTest, NamesToText)
         {"u110000", false, ""},    {"a.sc", false, "a"},          {"T_h.alt", false, "Th"},
         {".notdef", false, ""},    {"g12", false, ""},            {"a1", false, ""},
         {"a1", true, "✁"},         {"space", true, " "},          {"uni30423044", false, "あい"},
+        // the expert set's styles read as the characters they style
+        {"Asmall", false, "a"},    {"Lslashsmall", false, "ł"},   {"Brevesmall", false, "˘"},
+        {"oneoldstyle", false, "1"}, {"dollarsuperior", false, "$"}, {"rupiah", false, "\uF6DD"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(utf8Of(pdf::glyphNameText(c.name, c.dingbats)), c.text) << c.name;
@@ -181,11 +184,13 @@ TEST(EncodingsTest, BaseEncodingsAndDifferences)
         {BaseEncoding::WinAnsi, 0x81, ""},            {BaseEncoding::MacRoman, 0x80, "Adieresis"},
         {BaseEncoding::MacRoman, 0xDB, "currency"},   {BaseEncoding::Symbol, 0x61, "alpha"},
         {BaseEncoding::ZapfDingbats, 0x21, "a1"},     {BaseEncoding::Standard, 300, ""},
+        {BaseEncoding::MacExpert, 0x61, "Asmall"},    {BaseEncoding::MacExpert, 0x56, "ff"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(pdf::encodingGlyphName(c.encoding, c.code), c.name) << c.code;
     EXPECT_EQ(pdf::baseEncodingNamed("MacRomanEncoding"), BaseEncoding::MacRoman);
-    EXPECT_FALSE(pdf::baseEncodingNamed("MacExpertEncoding"));
+    EXPECT_EQ(pdf::baseEncodingNamed("MacExpertEncoding"), BaseEncoding::MacExpert);
+    EXPECT_FALSE(pdf::baseEncodingNamed("ExpertEncoding"));
 
     pdf::GlyphNames names = pdf::glyphNamesOf(BaseEncoding::WinAnsi);
     pdf::Array differences = {pdf::Object::name("skipped"), pdf::Object::integer(65), pdf::Object::name("B"),

@@ -67,6 +67,8 @@ TEST_F(FontsTest, SimpleFonts)
         {"<< /Subtype /Type1 /BaseFont /CMR10 /FirstChar 65 /Widths [500 600] /Encoding << /Differences [65 "
          "/f_f_i /uni00C9 /g12] >> /FontDescriptor << /Flags 32 /MissingWidth 250 /FontFile 99 0 R >> >>",
          "ABCD", "ffi:500 É:600 .:250 D:250 "},
+        // an expert font: small capitals and old-style figures as letters and digits
+        {"<< /Subtype /Type1 /BaseFont /GaramondExpert /Encoding /MacExpertEncoding >>", "aV1", "a:0 ﬀ:0 1:0 "},
         // an embedded Type 1 program's own encoding
         {"<< /Subtype /Type1 /BaseFont /ABCDEF+Greek /FontDescriptor << /Flags 4 /FontFile 6 0 R >> >>", "ABC",
          "Α:0 β:0 .:0 "},

@@ -56,16 +56,7 @@ std::string withXrefStream(const std::vector<std::pair<int, std::string>>& objec
     return w.str();
 }
 
-// A row of /W [1 4 2].
-std::string row(int type, uint32_t f2, int f3)
-{
-    std::string r(1, static_cast<char>(type));
-    for (int k = 3; k >= 0; --k)
-        r += static_cast<char>((f2 >> (8 * k)) & 0xFF);
-    r += static_cast<char>((f3 >> 8) & 0xFF);
-    r += static_cast<char>(f3 & 0xFF);
-    return r;
-}
+const auto row = xrefStreamRow;
 
 // An object stream `number` holding the bodies given, with extra entries.
 std::string objectStream(const std::vector<std::pair<int, std::string>>& objects, const std::string& extra)

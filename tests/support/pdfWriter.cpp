@@ -194,6 +194,16 @@ void PdfWriter::objectStream(int number, const std::vector<std::pair<int, std::s
            " /Type /ObjStm /N " + std::to_string(objects.size()) + " /First " + std::to_string(header.size()));
 }
 
+std::string xrefStreamRow(int type, uint32_t field2, int field3)
+{
+    std::string r(1, static_cast<char>(type));
+    for (int k = 3; k >= 0; --k)
+        r += static_cast<char>((field2 >> (8 * k)) & 0xFF);
+    r += static_cast<char>((field3 >> 8) & 0xFF);
+    r += static_cast<char>(field3 & 0xFF);
+    return r;
+}
+
 size_t PdfWriter::xrefStream(int number, const std::string& trailerEntries, bool hybrid)
 {
     size_t at = out_.size();
@@ -202,16 +212,8 @@ size_t PdfWriter::xrefStream(int number, const std::string& trailerEntries, bool
         listed.clear();
     else
         listed[{number, 0}] = at;
-    // Rows of /W [1 4 2]: type, offset or object stream, generation or index.
     std::map<int, std::string> rows;
-    auto row = [](int type, uint32_t f2, int f3) {
-        std::string r(1, static_cast<char>(type));
-        for (int k = 3; k >= 0; --k)
-            r += static_cast<char>((f2 >> (8 * k)) & 0xFF);
-        r += static_cast<char>((f3 >> 8) & 0xFF);
-        r += static_cast<char>(f3 & 0xFF);
-        return r;
-    };
+    const auto row = xrefStreamRow;
     if (firstSection_ && !hybrid)
         rows[0] = row(0, 0, 65535);
     for (const auto& [key, offset] : listed)

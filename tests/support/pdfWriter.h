@@ -3,6 +3,7 @@
 // right offsets. Damaged files are made by editing what it writes.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -18,6 +19,10 @@ std::string lzwEncode(const std::string& data, bool earlyChange = true);
 std::string ascii85Encode(const std::string& data);
 std::string runLengthEncode(const std::string& data);
 std::string pngPredict(const std::string& data, int columns, int type);
+
+// One row of a cross-reference stream with /W [1 4 2]: type, offset or
+// object stream, generation or index.
+std::string xrefStreamRow(int type, uint32_t field2, int field3);
 
 class PdfWriter {
 public:
