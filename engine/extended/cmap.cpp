@@ -93,7 +93,8 @@ CMap::RangeIndex indexOf(const std::vector<Range>& ranges)
     CMap::RangeIndex index;
     if (ranges.size() < kIndexedRanges)
         return index;
-    const size_t blocks = std::min(std::bit_ceil(ranges.size()), kMaxIndexBlocks);
+    // A block per four ranges or so: a few reads per lookup, a small index.
+    const size_t blocks = std::min(std::bit_ceil(ranges.size() / 4), kMaxIndexBlocks);
     const uint32_t maxCode = ranges.back().high;
     while (index.shift < 32 && (uint64_t(maxCode) >> index.shift) >= blocks)
         ++index.shift;
