@@ -134,15 +134,8 @@ void p2tOutputWriteUnicode(p2tEngine& eng, std::string_view utf8)
         eng.output.file->write(utf8);
         return;
     }
-    const std::u16string text = platform::utf8ToUtf16(utf8);
-    std::string bytes;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        bytes += platform::cp932TextOf(c); // its own form, its JIS or compatibility form, or nothing
-    }
-    eng.output.file->write(bytes);
+    // Each character its own form, its JIS or compatibility form, or nothing.
+    eng.output.file->write(platform::utf8ToCp932Text(utf8));
 }
 
 bool p2tOutputClose(p2tEngine& eng)

@@ -44,15 +44,17 @@ void readObjects(std::string_view bytes, testing_support::MemorySource& source)
     }
 }
 
-void checkGlyphs(const std::vector<pdf::Glyph>& glyphs, size_t size)
+void checkGlyphs(const pdf::Font& font, std::string_view bytes)
 {
     size_t covered = 0;
-    for (const pdf::Glyph& g : glyphs) {
+    std::u32string scratch;
+    while (covered < bytes.size()) {
+        const pdf::Glyph g = font.glyphAt(bytes, covered, scratch);
         fuzzCheck(g.codeLength >= 1 && g.codeLength <= 4, "a code of 1 to 4 bytes");
         fuzzCheck(std::isfinite(g.width), "a finite advance");
         covered += g.codeLength;
     }
-    fuzzCheck(covered == size, "codes cover the string exactly");
+    fuzzCheck(covered == bytes.size(), "codes cover the string exactly");
 }
 
 } // namespace
@@ -81,9 +83,7 @@ void fuzzFontsOne(const uint8_t* data, size_t size)
     pdf::FontCache cache;
     auto font = cache.get(source, pdf::Object::ref({1, 0}), context);
     fuzzCheck(font != nullptr, "a font for any object");
-    std::vector<pdf::Glyph> glyphs;
-    font->decode(bytes, glyphs);
-    checkGlyphs(glyphs, bytes.size());
+    checkGlyphs(*font, bytes);
 }
 
 #ifndef SCRIVLET_REPLAY

@@ -62,24 +62,6 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-// Decodes one UTF-8 sequence at text[i]; malformed input gives U+FFFD.
-char32_t nextUtf8(std::string_view text, size_t& i)
-{
-    auto b = static_cast<uint8_t>(text[i++]);
-    if (b < 0x80)
-        return b;
-    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-    if (extra < 0 || b >= 0xF8)
-        return 0xFFFD;
-    char32_t c = b & (0x3F >> extra);
-    for (int k = 0; k < extra; ++k) {
-        if (i >= text.size() || (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80)
-            return 0xFFFD;
-        c = c << 6 | (static_cast<uint8_t>(text[i++]) & 0x3F);
-    }
-    return c;
-}
-
 void appendCp932(std::string& out, char32_t c)
 {
     uint16_t code = c < 0x10000 ? tables().encode[c] : 0;
@@ -213,6 +195,23 @@ std::string utf16ToUtf8(std::u16string_view text)
         appendUtf8(out, c);
     }
     return out;
+}
+
+char32_t nextUtf8(std::string_view text, size_t& i)
+{
+    auto b = static_cast<uint8_t>(text[i++]);
+    if (b < 0x80)
+        return b;
+    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+    if (extra < 0 || b >= 0xF8)
+        return 0xFFFD;
+    char32_t c = b & (0x3F >> extra);
+    for (int k = 0; k < extra; ++k) {
+        if (i >= text.size() || (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80)
+            return 0xFFFD;
+        c = c << 6 | (static_cast<uint8_t>(text[i++]) & 0x3F);
+    }
+    return c;
 }
 
 } // namespace platform

@@ -32,6 +32,11 @@ uint16_t cp932CodeOf(char32_t c);
 // gives "fi", U+33A0 gives "cm2"). NUL gives one zero byte; empty when c has
 // no such text.
 std::string cp932TextOf(char32_t c);
+// The same appended to `out`, for text written a character at a time.
+void appendCp932TextOf(std::string& out, char32_t c);
+// UTF-8 text with each character as cp932TextOf gives it (a surrogate pair
+// spelt in two UTF-8 sequences is its one character).
+std::string utf8ToCp932Text(std::string_view utf8);
 
 // UTF-16 <-> code page 932. A character without a CP932 form becomes "?".
 // Bytes that do not decode (a lone lead byte, an unassigned code) become "?".
@@ -43,6 +48,9 @@ std::string utf8ToCp932(std::string_view utf8);
 std::string cp932ToUtf8(std::string_view bytes);
 
 std::u16string utf8ToUtf16(std::string_view utf8);
+// Decodes the UTF-8 sequence at utf8[i] (i < utf8.size()) and moves i past
+// it; a malformed sequence gives U+FFFD.
+char32_t nextUtf8(std::string_view utf8, size_t& i);
 std::string utf16ToUtf8(std::u16string_view text);
 
 } // namespace platform

@@ -25,24 +25,61 @@ void appendCode(std::string& out, uint16_t code)
 
 } // namespace
 
-std::string cp932TextOf(char32_t c)
+void appendCp932TextOf(std::string& out, char32_t c)
 {
-    std::string out;
-    if (c == 0)
-        return std::string(1, '\0');
+    if (c == 0) {
+        out += '\0';
+        return;
+    }
     if (uint16_t code = cp932CodeOf(c)) {
         appendCode(out, code);
-        return out;
+        return;
     }
     auto it = std::lower_bound(std::begin(kCompatForms), std::end(kCompatForms), c,
                                [](const CompatForm& f, char32_t key) { return f.c < key; });
     if (it == std::end(kCompatForms) || it->c != c)
-        return {};
+        return;
+    const size_t before = out.size();
     for (uint16_t i = it->at; i < it->at + it->size; ++i) {
         uint16_t code = cp932CodeOf(kCompatText[i]);
-        if (code == 0)
-            return {};
+        if (code == 0) {
+            out.resize(before); // all of the form or nothing
+            return;
+        }
         appendCode(out, code);
+    }
+}
+
+std::string cp932TextOf(char32_t c)
+{
+    std::string out;
+    appendCp932TextOf(out, c);
+    return out;
+}
+
+std::string utf8ToCp932Text(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        // ASCII but NUL is its own code page 932 byte: copied a run at a time.
+        size_t ascii = i;
+        while (ascii < utf8.size() && static_cast<uint8_t>(utf8[ascii] - 1) < 0x7F)
+            ++ascii;
+        out.append(utf8, i, ascii - i);
+        i = ascii;
+        if (i == utf8.size())
+            break;
+        char32_t c = nextUtf8(utf8, i);
+        if (c >= 0xD800 && c < 0xDC00 && i < utf8.size()) {
+            size_t next = i;
+            char32_t low = nextUtf8(utf8, next);
+            if (low >= 0xDC00 && low < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i = next;
+            }
+        }
+        appendCp932TextOf(out, c);
     }
     return out;
 }

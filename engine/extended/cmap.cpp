@@ -1,6 +1,7 @@
 #include "engine/extended/cmap.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <map>
 
@@ -83,15 +84,47 @@ struct TextValue {
     uint32_t shift;
 };
 
+constexpr size_t kIndexedRanges = 32;      // fewer are searched whole
+constexpr size_t kMaxIndexBlocks = 1u << 16;
+
 template <class Range>
-const Range* findRange(const std::vector<Range>& ranges, uint32_t code)
+CMap::RangeIndex indexOf(const std::vector<Range>& ranges)
 {
-    auto it = std::upper_bound(ranges.begin(), ranges.end(), code,
-                               [](uint32_t c, const Range& r) { return c < r.low; });
-    if (it == ranges.begin())
-        return nullptr;
-    --it;
-    return code <= it->high ? &*it : nullptr;
+    CMap::RangeIndex index;
+    if (ranges.size() < kIndexedRanges)
+        return index;
+    // A block per four ranges or so: a few reads per lookup, a small index.
+    const size_t blocks = std::min(std::bit_ceil(ranges.size() / 4), kMaxIndexBlocks);
+    const uint32_t maxCode = ranges.back().high;
+    while (index.shift < 32 && (uint64_t(maxCode) >> index.shift) >= blocks)
+        ++index.shift;
+    index.first.resize(blocks + 1);
+    size_t r = 0;
+    for (size_t b = 0; b <= blocks; ++b) {
+        const uint64_t blockStart = uint64_t(b) << index.shift;
+        while (r < ranges.size() && ranges[r].high < blockStart)
+            ++r;
+        index.first[b] = static_cast<uint32_t>(r);
+    }
+    return index;
+}
+
+// The range holding `code` among sorted, disjoint ranges; null if none.
+template <class Range>
+const Range* findRange(const std::vector<Range>& ranges, const CMap::RangeIndex& index, uint32_t code)
+{
+    auto from = ranges.begin(), to = ranges.end();
+    if (!index.first.empty()) {
+        const uint64_t block = uint64_t(code) >> index.shift;
+        if (block + 1 >= index.first.size())
+            return nullptr; // past the last range
+        // The first range ending at or after `code` lies between the first
+        // reaching into its block and the first reaching into the next.
+        from = ranges.begin() + index.first[block];
+        to = ranges.begin() + std::min<size_t>(index.first[block + 1] + size_t{1}, ranges.size());
+    }
+    auto it = std::lower_bound(from, to, code, [](const Range& r, uint32_t c) { return r.high < c; });
+    return it != to && it->low <= code ? &*it : nullptr;
 }
 
 // A code written as a string: its value and length; none if its length is
@@ -173,7 +206,12 @@ public:
                  [](CidValue v, uint32_t n) { return v.same ? v : CidValue{v.cid + n, false}; }))
             cmap_->cids_.push_back({r.low, r.high, r.value.cid, r.value.same});
         for (const auto& r : text_.finish([](TextValue v, uint32_t n) { return TextValue{v.text, v.shift + n}; }))
-            cmap_->text_.push_back({r.low, r.high, r.value.text, r.value.shift});
+        {
+            const std::u32string& text = cmap_->texts_[r.value.text];
+            cmap_->text_.push_back({r.low, r.high, r.value.text, r.value.shift, text.size() == 1 ? text[0] : 0});
+        }
+        cmap_->cidIndex_ = indexOf(cmap_->cids_);
+        cmap_->textIndex_ = indexOf(cmap_->text_);
         return std::move(cmap_);
     }
 
@@ -420,32 +458,36 @@ CMap::Code CMap::nextCode(std::string_view bytes, size_t pos) const
 
 std::optional<uint32_t> CMap::cid(uint32_t code) const
 {
-    if (const CidRange* r = findRange(cids_, code))
+    if (const CidRange* r = findRange(cids_, cidIndex_, code))
         return r->same ? r->cid : r->cid + (code - r->low);
     return std::nullopt;
 }
 
-bool CMap::text(uint32_t code, std::u32string& out) const
+std::u32string_view CMap::textOf(uint32_t code, std::u32string& scratch) const
 {
-    const TextRange* r = findRange(text_, code);
+    const TextRange* r = findRange(text_, textIndex_, code);
     if (!r)
-        return false;
-    const std::u32string& base = texts_[r->text];
+        return {};
+    const uint64_t offset = uint64_t(r->shift) + (code - r->low);
+    std::u32string_view base = r->single != 0 ? std::u32string_view(&r->single, 1) : texts_[r->text];
     if (base.empty())
-        return false;
-    uint64_t offset = uint64_t(r->shift) + (code - r->low);
-    if (offset == 0) {
-        if (base.size() == 1 && base[0] == 0)
-            return false;
-        out += base;
-        return true;
-    }
+        return {};
+    if (offset == 0)
+        return base.size() == 1 && base[0] == 0 ? std::u32string_view() : base;
     uint64_t last = uint64_t(base.back()) + offset;
     if (last > 0x10FFFF || (last >= 0xD800 && last < 0xE000))
-        return false;
-    out.append(base, 0, base.size() - 1);
-    out += static_cast<char32_t>(last);
-    return true;
+        return {};
+    scratch.assign(base.substr(0, base.size() - 1));
+    scratch += static_cast<char32_t>(last);
+    return scratch;
+}
+
+bool CMap::text(uint32_t code, std::u32string& out) const
+{
+    std::u32string scratch;
+    std::u32string_view text = textOf(code, scratch);
+    out += text;
+    return !text.empty();
 }
 
 unsigned CMap::codeLengths() const

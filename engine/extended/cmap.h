@@ -51,8 +51,10 @@ public:
 
     // The CID of a code (cidrange, cidchar, notdefrange); none if unmapped.
     std::optional<uint32_t> cid(uint32_t code) const;
-    // The text of a code (bfchar, bfrange), appended to `out`; false, and
-    // nothing appended, when the CMap does not map it.
+    // The text of a code (bfchar, bfrange): a view into the CMap, or into
+    // `scratch` for a code inside a range; empty when the CMap does not map it.
+    std::u32string_view textOf(uint32_t code, std::u32string& scratch) const;
+    // The same appended to `out`; false, and nothing appended, when unmapped.
     bool text(uint32_t code, std::u32string& out) const;
 
     bool vertical() const { return vertical_; }
@@ -76,6 +78,18 @@ public:
         uint32_t low, high;
         uint32_t text;  // index in texts_
         uint32_t shift; // added to the last character of the text for `low`
+        // The text when it is one character (most are), read without
+        // reaching for texts_; 0 otherwise.
+        char32_t single = 0;
+    };
+
+    // Where a lookup starts among sorted ranges: for each block of 2^shift
+    // codes, the first range reaching into it. A character collection's
+    // thousands of ranges then cost a lookup a few reads, not a search
+    // through all of them.
+    struct RangeIndex {
+        unsigned shift = 0;
+        std::vector<uint32_t> first; // empty: few ranges, searched whole
     };
 
 private:
@@ -86,6 +100,8 @@ private:
     std::vector<CidRange> cids_;   // sorted, disjoint
     std::vector<TextRange> text_;  // sorted, disjoint
     std::vector<std::u32string> texts_;
+    RangeIndex cidIndex_;
+    RangeIndex textIndex_;
 };
 
 // Reads UTF-16BE bytes (a bfchar destination) into code points: surrogate

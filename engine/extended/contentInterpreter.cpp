@@ -90,6 +90,19 @@ int componentsOf(const Object& colorSpace)
     return -1;
 }
 
+// An operand as the operators read it: numbers and strings without an
+// object of their own, an array flattened to the numbers and strings a TJ
+// shows, a dictionary (marked content's properties) kept as an object.
+struct Operand {
+    enum class Kind : uint8_t { Other, Number, String, Name, Array, Dict };
+    Kind kind = Kind::Other;
+    double number = 0; // 0 for anything but a number, as an object's would be
+    // String, Name: bytes of the operand bytes; Array: entries of the array
+    // items; Dict: the index of its object.
+    uint32_t start = 0;
+    uint32_t size = 0;
+};
+
 class Interpreter {
 public:
     Interpreter(ObjectSource& objects, FontSource& fonts, TextLayout& layout, const ContentLimits& limits)
@@ -104,13 +117,22 @@ public:
 private:
     void run(std::string_view content, const Object& resources, int formDepth);
     void execute(uint32_t code, const Object& resources, int formDepth);
-    double number(size_t fromEnd) const { return operands_[operands_.size() - fromEnd].number(); }
+    double number(size_t fromEnd) const { return operands_[operands_.size() - fromEnd].number; }
     bool numbers(size_t n) const;
+    bool lastIs(Operand::Kind kind) const { return !operands_.empty() && operands_.back().kind == kind; }
+    std::string_view bytesOf(const Operand& o) const
+    {
+        return std::string_view(operandBytes_).substr(o.start, o.size);
+    }
+    Operand bytesOperand(Operand::Kind kind, std::string_view bytes);
+    Operand readArray(Lexer& lexer, Token& item);
+    void clearOperands();
+    void dropOlderOperands();
 
     void moveLine(double x, double y);
-    void setFont(const Object& resources, const std::string& name, double size);
-    void show(const std::string& bytes);
-    void showArray(const Array& items);
+    void setFont(const Object& resources, std::string_view name, double size);
+    void show(std::string_view bytes);
+    void showArray(const Operand& array);
     void place(std::u32string_view text, PlacedText& placed);
     void beginMarked(const Object& resources);
     void endMarked();
@@ -130,8 +152,12 @@ private:
     int64_t droppedSaves_ = 0;
     Matrix tm_, tlm_;
 
-    std::vector<Object> operands_;
-    std::vector<Glyph> glyphs_;
+    std::vector<Operand> operands_;
+    std::string operandBytes_;       // strings' and names' bytes
+    std::vector<Operand> arrayItems_; // numbers and strings of array operands
+    std::vector<Object> operandDicts_;
+    Token item_;                     // an array's entries, read with a token of their own
+    std::u32string glyphText_; // where a font puts a glyph's text it does not hold itself
     int64_t operators_ = 0;
     int64_t contentBytes_ = 0;
     bool stopped_ = false;
@@ -158,7 +184,7 @@ bool Interpreter::numbers(size_t n) const
     if (operands_.size() < n)
         return false;
     for (size_t i = operands_.size() - n; i < operands_.size(); ++i)
-        if (!operands_[i].isNumber())
+        if (operands_[i].kind != Operand::Kind::Number)
             return false;
     return true;
 }
@@ -204,30 +230,33 @@ void Interpreter::run(std::string_view content, const Object& resources, int for
         case Token::Type::End:
             return;
         case Token::Type::Int:
-            operands_.push_back(Object::integer(t.intValue));
+            operands_.push_back({Operand::Kind::Number, static_cast<double>(t.intValue)});
             break;
         case Token::Type::Real:
-            operands_.push_back(Object::real(std::isfinite(t.realValue) ? t.realValue : 0));
+            operands_.push_back({Operand::Kind::Number, std::isfinite(t.realValue) ? t.realValue : 0});
             break;
         case Token::Type::String:
-            operands_.push_back(Object::string(std::move(t.text), t.hex));
+            operands_.push_back(bytesOperand(Operand::Kind::String, t.text));
             break;
         case Token::Type::Name:
-            operands_.push_back(Object::name(std::move(t.text)));
+            operands_.push_back(bytesOperand(Operand::Kind::Name, t.text));
             break;
         case Token::Type::ArrayOpen:
+            operands_.push_back(readArray(lexer, item_));
+            break;
         case Token::Type::DictOpen: {
             Object o;
             parseObject(lexer, t, o);
-            operands_.push_back(std::move(o));
+            Operand dict;
+            if (o.isDict()) {
+                dict = {Operand::Kind::Dict, 0, static_cast<uint32_t>(operandDicts_.size())};
+                operandDicts_.push_back(std::move(o));
+            }
+            operands_.push_back(dict);
             break;
         }
         case Token::Type::Keyword: {
-            if (t.text == "true" || t.text == "false") {
-                operands_.push_back(Object::boolean(t.text == "true"));
-                break;
-            }
-            if (t.text == "null") {
+            if (t.text.size() >= 4 && (t.text == "true" || t.text == "false" || t.text == "null")) {
                 operands_.emplace_back();
                 break;
             }
@@ -242,15 +271,115 @@ void Interpreter::run(std::string_view content, const Object& resources, int for
                 else
                     execute(code, resources, formDepth);
             }
-            operands_.clear();
+            clearOperands();
             break;
         }
         default:
             break; // a stray closing bracket or brace
         }
         if (operands_.size() >= kMaxOperands)
-            operands_.erase(operands_.begin(), operands_.begin() + kMaxOperands / 2);
+            dropOlderOperands();
     }
+}
+
+Operand Interpreter::bytesOperand(Operand::Kind kind, std::string_view bytes)
+{
+    Operand o{kind, 0, static_cast<uint32_t>(operandBytes_.size()), static_cast<uint32_t>(bytes.size())};
+    operandBytes_ += bytes;
+    return o;
+}
+
+// An array operand, read as the object parser reads arrays, keeping only
+// what a TJ shows: "num gen R" is a reference, not two numbers; a keyword
+// inside is dropped; one that ends an object ends the array.
+Operand Interpreter::readArray(Lexer& lexer, Token& item)
+{
+    const size_t first = arrayItems_.size();
+    for (;;) {
+        lexer.next(item);
+        if (item.type == Token::Type::ArrayClose || item.type == Token::Type::End)
+            break;
+        switch (item.type) {
+        case Token::Type::String:
+            arrayItems_.push_back(bytesOperand(Operand::Kind::String, item.text));
+            continue;
+        case Token::Type::Real:
+            arrayItems_.push_back({Operand::Kind::Number, std::isfinite(item.realValue) ? item.realValue : 0});
+            continue;
+        case Token::Type::Int: {
+            Object value;
+            parseObject(lexer, item, value, 1);
+            if (value.isInt())
+                arrayItems_.push_back({Operand::Kind::Number, value.number()});
+            continue;
+        }
+        case Token::Type::ArrayOpen:
+        case Token::Type::DictOpen: {
+            Object nested; // shows nothing, but must be read past
+            if (!parseObject(lexer, item, nested, 1)) {
+                arrayItems_.resize(first);
+                return {}; // nested too deep: the array is lost
+            }
+            continue;
+        }
+        case Token::Type::DictClose:
+            lexer.setPos(item.start); // a damaged array ends where its object does
+            break;
+        case Token::Type::Keyword:
+            if (item.text == "endobj" || item.text == "stream") {
+                lexer.setPos(item.start);
+                break;
+            }
+            continue;
+        default:
+            continue; // names and braces show nothing
+        }
+        break;
+    }
+    return {Operand::Kind::Array, 0, static_cast<uint32_t>(first), static_cast<uint32_t>(arrayItems_.size() - first)};
+}
+
+void Interpreter::clearOperands()
+{
+    operands_.clear();
+    operandBytes_.clear();
+    arrayItems_.clear();
+    operandDicts_.clear();
+}
+
+// Operands beyond kMaxOperands before an operator are damage: the older half
+// goes, and with it what it held, so that memory stays bounded.
+void Interpreter::dropOlderOperands()
+{
+    operands_.erase(operands_.begin(), operands_.begin() + kMaxOperands / 2);
+    std::string bytes;
+    std::vector<Operand> items;
+    std::vector<Object> dicts;
+    auto keepBytes = [&](Operand& o) {
+        std::string_view b = bytesOf(o);
+        o.start = static_cast<uint32_t>(bytes.size());
+        bytes += b;
+    };
+    for (Operand& o : operands_) {
+        if (o.kind == Operand::Kind::String || o.kind == Operand::Kind::Name) {
+            keepBytes(o);
+        } else if (o.kind == Operand::Kind::Array) {
+            const size_t start = items.size();
+            for (uint32_t i = 0; i < o.size; ++i) {
+                Operand item = arrayItems_[o.start + i];
+                if (item.kind == Operand::Kind::String)
+                    keepBytes(item);
+                items.push_back(item);
+            }
+            o.start = static_cast<uint32_t>(start);
+        } else if (o.kind == Operand::Kind::Dict) {
+            dicts.push_back(std::move(operandDicts_[o.start]));
+            o.start = static_cast<uint32_t>(dicts.size() - 1);
+        }
+    }
+    operandBytes_ = std::move(bytes);
+    arrayItems_ = std::move(items);
+    operandDicts_ = std::move(dicts);
 }
 
 void Interpreter::execute(uint32_t code, const Object& resources, int formDepth)
@@ -260,28 +389,28 @@ void Interpreter::execute(uint32_t code, const Object& resources, int formDepth)
         tm_ = tlm_ = Matrix();
         break;
     case op("Tf"):
-        if (operands_.size() >= 2 && operands_[operands_.size() - 2].isName())
-            setFont(resources, operands_[operands_.size() - 2].text(), number(1));
+        if (operands_.size() >= 2 && operands_[operands_.size() - 2].kind == Operand::Kind::Name)
+            setFont(resources, bytesOf(operands_[operands_.size() - 2]), number(1));
         break;
     case op("Tj"):
-        if (!operands_.empty() && operands_.back().isString())
-            show(operands_.back().text());
+        if (lastIs(Operand::Kind::String))
+            show(bytesOf(operands_.back()));
         break;
     case op("TJ"):
-        if (!operands_.empty() && operands_.back().isArray())
-            showArray(operands_.back().arrayValue());
+        if (lastIs(Operand::Kind::Array))
+            showArray(operands_.back());
         break;
     case op("'"):
         moveLine(0, -gs_.leading);
-        if (!operands_.empty() && operands_.back().isString())
-            show(operands_.back().text());
+        if (lastIs(Operand::Kind::String))
+            show(bytesOf(operands_.back()));
         break;
     case op("\""):
-        if (operands_.size() >= 3 && operands_.back().isString()) {
+        if (operands_.size() >= 3 && lastIs(Operand::Kind::String)) {
             gs_.wordSpace = number(3);
             gs_.charSpace = number(2);
             moveLine(0, -gs_.leading);
-            show(operands_.back().text());
+            show(bytesOf(operands_.back()));
         }
         break;
     case op("Td"):
@@ -346,13 +475,13 @@ void Interpreter::execute(uint32_t code, const Object& resources, int formDepth)
         }
         break;
     case op("Do"):
-        if (!operands_.empty() && operands_.back().isName()) {
-            std::string name = operands_.back().text();
+        if (lastIs(Operand::Kind::Name)) {
+            std::string name(bytesOf(operands_.back())); // the form's own operands replace it
             drawForm(resources, name, formDepth);
         }
         break;
     case op("BMC"):
-        operands_.clear();
+        clearOperands();
         beginMarked(resources);
         break;
     case op("BDC"):
@@ -374,7 +503,7 @@ void Interpreter::moveLine(double x, double y)
         tm_ = tlm_ = m;
 }
 
-void Interpreter::setFont(const Object& resources, const std::string& name, double size)
+void Interpreter::setFont(const Object& resources, std::string_view name, double size)
 {
     gs_.fontSize = std::isfinite(size) ? size : 0;
     const Dict* dict = &resources.dictValue();
@@ -387,13 +516,11 @@ void Interpreter::setFont(const Object& resources, const std::string& name, doub
     gs_.font = fontFound_;
 }
 
-void Interpreter::show(const std::string& bytes)
+void Interpreter::show(std::string_view bytes)
 {
     const Font* font = gs_.font;
     if (!font)
         return;
-    glyphs_.clear();
-    font->decode(bytes, glyphs_);
     const bool vertical = font->vertical();
     const double scale = font->fontMatrixScale();
     const double size = gs_.fontSize;
@@ -407,7 +534,9 @@ void Interpreter::show(const std::string& bytes)
         p.direction = gs_.horizontalScale < 0 ? unit(-m.a, -m.b) : unit(m.a, m.b);
         p.size = std::fabs(size) * length(m.c, m.d);
     }
-    for (const Glyph& g : glyphs_) {
+    for (size_t pos = 0; pos < bytes.size();) {
+        const Glyph g = font->glyphAt(bytes, pos, glyphText_);
+        pos += std::max<size_t>(g.codeLength, 1); // a font that took no byte still ends
         double spacing = gs_.charSpace + (g.wordSpace ? gs_.wordSpace : 0);
         double advance = vertical ? -std::fabs(g.width) * scale * size + spacing
                                   : (g.width * scale * size + spacing) * gs_.horizontalScale;
@@ -440,17 +569,18 @@ void Interpreter::place(std::u32string_view text, PlacedText& p)
     layout_.add(p);
 }
 
-void Interpreter::showArray(const Array& items)
+void Interpreter::showArray(const Operand& array)
 {
     const Font* font = gs_.font;
     if (!font)
         return;
     const bool vertical = font->vertical();
-    for (const Object& item : items) {
-        if (item.isString()) {
-            show(item.text());
-        } else if (item.isNumber()) {
-            double shift = -item.number() / 1000 * gs_.fontSize;
+    for (uint32_t i = 0; i < array.size; ++i) {
+        const Operand& item = arrayItems_[array.start + i];
+        if (item.kind == Operand::Kind::String) {
+            show(bytesOf(item));
+        } else {
+            double shift = -item.number / 1000 * gs_.fontSize;
             if (vertical)
                 tm_.translate(0, shift);
             else
@@ -469,12 +599,13 @@ void Interpreter::beginMarked(const Object& resources)
     }
     bool actual = false;
     if (!inActualText_ && !operands_.empty()) {
-        Object properties = operands_.back();
-        if (properties.isName()) {
+        Object properties;
+        if (lastIs(Operand::Kind::Name)) {
             Object all = objects_.resolve(resources.dictValue().get("Properties"));
-            properties = all.dictValue().get(properties.text());
+            properties = objects_.resolve(all.dictValue().get(bytesOf(operands_.back())));
+        } else if (lastIs(Operand::Kind::Dict)) {
+            properties = operandDicts_[operands_.back().start];
         }
-        properties = objects_.resolve(properties);
         Object text = objects_.resolve(properties.dictValue().get("ActualText"));
         if (text.isString()) {
             actual = true;
@@ -579,7 +710,7 @@ void Interpreter::drawForm(const Object& resources, const std::string& name, int
     savedBase_ = saved_.size();
     droppedSaves_ = 0;
     activeForms_.push_back(ref);
-    operands_.clear();
+    clearOperands();
     run(*data, formResources, formDepth + 1);
     activeForms_.pop_back();
     saved_.resize(outerSaved);

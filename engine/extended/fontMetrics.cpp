@@ -84,7 +84,7 @@ std::optional<double> StandardFont::width(std::string_view glyphName) const
     const tables::AfmGlyph* end = font_.glyphs + font_.count;
     const tables::AfmGlyph* it = std::lower_bound(
         font_.glyphs, end, glyphName,
-        [](const tables::AfmGlyph& g, std::string_view n) { return std::string_view(g.name) < n; });
+        [](const tables::AfmGlyph& g, std::string_view n) { return tables::nameBefore(g.name, n); });
     if (it == end || it->name != glyphName)
         return std::nullopt;
     return it->width;

@@ -5,8 +5,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace pdf::tables {
+
+// Whether a table's name sorts before `name` (byte order), read without
+// measuring it first: a font's 256 codes are each looked up by name.
+inline bool nameBefore(const char* tableName, std::string_view name)
+{
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto a = static_cast<unsigned char>(tableName[i]), b = static_cast<unsigned char>(name[i]);
+        if (a == 0 || a != b)
+            return a < b || a == 0; // a shorter table name sorts first
+    }
+    return false; // equal, or `name` is the shorter
+}
 
 struct NamedText {
     const char* name;

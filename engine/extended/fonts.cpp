@@ -89,18 +89,15 @@ public:
     std::array<double, 256> widths{};
     double scale = 0.001;
 
-    void decode(std::string_view bytes, std::vector<Glyph>& out) const override
+    Glyph glyphAt(std::string_view bytes, size_t pos, std::u32string&) const override
     {
-        out.reserve(out.size() + bytes.size());
-        for (unsigned char c : bytes) {
-            Glyph g;
-            g.code = c;
-            g.codeLength = 1;
-            g.text = text[c];
-            g.width = widths[c];
-            g.wordSpace = c == 32;
-            out.push_back(std::move(g));
-        }
+        const uint8_t c = static_cast<uint8_t>(bytes[pos]);
+        Glyph g;
+        g.code = c;
+        g.text = text[c];
+        g.width = widths[c];
+        g.wordSpace = c == 32;
+        return g;
     }
     double fontMatrixScale() const override { return scale; }
 };
@@ -346,41 +343,41 @@ public:
     double defaultWidth = 1000;
     bool isVertical = false;
 
-    void decode(std::string_view bytes, std::vector<Glyph>& out) const override
+    Glyph glyphAt(std::string_view bytes, size_t pos, std::u32string& scratch) const override
     {
-        for (size_t pos = 0; pos < bytes.size();) {
-            CMap::Code code = encoding->nextCode(bytes, pos);
-            pos += code.length;
-            Glyph g;
-            g.code = code.value;
-            g.codeLength = code.length;
-            g.wordSpace = code.length == 1 && code.value == 32;
-            uint32_t cid = encoding->cid(code.value).value_or(0);
-            if (!(toUnicode && toUnicode->text(code.value, g.text)) && !textOfCode(code, g.text) && collection
-                && cid != 0)
-                collection->text(cid, g.text);
-            g.width = findWidth(widths, cid).value_or(defaultWidth);
-            out.push_back(std::move(g));
-        }
+        CMap::Code code = encoding->nextCode(bytes, pos);
+        Glyph g;
+        g.code = code.value;
+        g.codeLength = code.length;
+        g.wordSpace = code.length == 1 && code.value == 32;
+        uint32_t cid = encoding->cid(code.value).value_or(0);
+        if (toUnicode)
+            g.text = toUnicode->textOf(code.value, scratch);
+        if (g.text.empty())
+            g.text = textOfCode(code, scratch);
+        if (g.text.empty() && collection && cid != 0)
+            g.text = collection->textOf(cid, scratch);
+        g.width = findWidth(widths, cid).value_or(defaultWidth);
+        return g;
     }
     bool vertical() const override { return isVertical; }
 
 private:
-    bool textOfCode(CMap::Code code, std::u32string& out) const
+    std::u32string_view textOfCode(CMap::Code code, std::u32string& scratch) const
     {
         char32_t c = code.value;
         if (codeText == CodeText::Utf16 && code.length == 4) {
             char32_t high = code.value >> 16, low = code.value & 0xFFFF;
             if (high < 0xD800 || high >= 0xDC00 || low < 0xDC00 || low >= 0xE000)
-                return false;
+                return {};
             c = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
         } else if (codeText == CodeText::None || (codeText == CodeText::Utf16 && code.length > 2)) {
-            return false;
+            return {};
         }
         if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000))
-            return false;
-        out += c;
-        return true;
+            return {};
+        scratch.assign(1, c);
+        return scratch;
     }
 };
 

@@ -15,7 +15,7 @@ const char32_t* findName(const tables::NamedText* list, size_t size, std::string
 {
     const tables::NamedText* end = list + size;
     const tables::NamedText* it = std::lower_bound(
-        list, end, name, [](const tables::NamedText& e, std::string_view n) { return std::string_view(e.name) < n; });
+        list, end, name, [](const tables::NamedText& e, std::string_view n) { return tables::nameBefore(e.name, n); });
     return it != end && it->name == name ? it->text : nullptr;
 }
 

@@ -1,12 +1,22 @@
 #include "engine/extended/lexer.h"
 
+#include <array>
 #include <cmath>
 
 namespace pdf {
 
 namespace {
 
-bool isRegular(uint8_t c) { return !isPdfWhite(c) && !isPdfDelimiter(c); }
+// Regular bytes (neither white space nor delimiters) by table: content
+// streams are mostly numbers and operators, read a byte at a time.
+constexpr std::array<bool, 256> kRegular = [] {
+    std::array<bool, 256> regular{};
+    for (int c = 0; c < 256; ++c)
+        regular[c] = !isPdfWhite(static_cast<uint8_t>(c)) && !isPdfDelimiter(static_cast<uint8_t>(c));
+    return regular;
+}();
+
+bool isRegular(uint8_t c) { return kRegular[c]; }
 
 // Numbers as writers produce them, and as damaged files do: signs repeated
 // ("--5", taken as one), a lone point or sign (zero), no digits before the
@@ -157,6 +167,14 @@ void Lexer::readLiteralString(Token& t)
     int depth = 1;
     const size_t n = bytes_.size();
     while (pos_ < n) {
+        // Bytes that stand for themselves, a run at a time.
+        size_t plain = pos_;
+        while (plain < n && bytes_[plain] != '(' && bytes_[plain] != ')' && bytes_[plain] != '\\' && bytes_[plain] != '\r')
+            ++plain;
+        t.text.append(bytes_, pos_, plain - pos_);
+        pos_ = plain;
+        if (pos_ >= n)
+            return;
         char c = bytes_[pos_++];
         if (c == '(') {
             ++depth;

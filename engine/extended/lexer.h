@@ -37,7 +37,7 @@ struct Token {
     bool isKeyword(std::string_view k) const { return type == Type::Keyword && text == k; }
 };
 
-inline bool isPdfWhite(uint8_t c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
+constexpr bool isPdfWhite(uint8_t c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
 // A hexadecimal digit's value; -1 for any other byte.
 inline int hexDigitValue(uint8_t c)
 {
@@ -49,7 +49,7 @@ inline int hexDigitValue(uint8_t c)
         return c - 'A' + 10;
     return -1;
 }
-inline bool isPdfDelimiter(uint8_t c)
+constexpr bool isPdfDelimiter(uint8_t c)
 {
     return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
            || c == '%';

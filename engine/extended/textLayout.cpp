@@ -30,8 +30,11 @@ bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
 bool isSpace(char32_t c)
 {
-    return c == 0x20 || c == 0x09 || c == 0x0A || c == 0x0D || c == 0x0C || c == 0xA0 || c == 0x3000
-           || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F;
+    if (c <= 0x20)
+        return c == 0x20 || c == 0x09 || c == 0x0A || c == 0x0D || c == 0x0C;
+    return c >= 0xA0
+           && (c == 0xA0 || c == 0x3000 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F
+               || c == 0x205F);
 }
 
 // Control characters and zero-width marks write nothing.
@@ -51,7 +54,11 @@ bool cellOf(double v, int64_t& cell)
 {
     if (!(std::fabs(v) < 1e12))
         return false;
-    cell = static_cast<int64_t>(std::floor(v / kDuplicateCell));
+    // Rounded down without a call to floor: once per glyph.
+    const double q = v / kDuplicateCell;
+    cell = static_cast<int64_t>(q);
+    if (static_cast<double>(cell) > q)
+        --cell;
     return true;
 }
 
@@ -210,6 +217,10 @@ void TextLayout::place(const PlacedText& g)
 void TextLayout::write(std::u32string_view text)
 {
     for (char32_t c : text) {
+        if (c > 0x20 && c < 0x7F && pending_ == Gap::None) {
+            out_ += static_cast<char>(c); // the common case, in short
+            continue;
+        }
         if (isSpace(c)) {
             pending_ = std::max(pending_, Gap::Space);
             continue;
@@ -238,7 +249,7 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
         return false;
     double tolerance = duplicateTolerance(g);
-    const int32_t oldest = seq_ - static_cast<int32_t>(kRecentGlyphs);
+    const int32_t oldest = std::max(seq_ - static_cast<int32_t>(kRecentGlyphs), pageStart_);
     for (int64_t i = -1; i <= 1; ++i) {
         for (int64_t j = -1; j <= 1; ++j) {
             int32_t seq = bucketHead_[bucketOf(cx + i, cy + j, first)];
@@ -270,10 +281,11 @@ void TextLayout::remember(const PlacedText& g, char32_t first)
     r = {static_cast<float>(g.start.x), static_cast<float>(g.start.y), first, static_cast<uint32_t>(g.text.size()),
          seq_, bucketHead_[bucket]};
     bucketHead_[bucket] = seq_;
-    // Numbers run on within a page; a page of more glyphs than they hold
-    // starts them again, forgetting what it drew before.
+    // Numbers run on from page to page; when they would overflow they start
+    // again, forgetting what was drawn before.
     if (++seq_ == INT32_MAX) {
         seq_ = 0;
+        pageStart_ = 0;
         std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
     }
 }
@@ -285,9 +297,7 @@ std::string TextLayout::take()
     out_.clear();
     hasPrevious_ = false;
     pending_ = Gap::None;
-    if (seq_ > 0)
-        std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
-    seq_ = 0;
+    pageStart_ = seq_; // the glyphs before are forgotten without clearing the table
     repeating_ = false;
     return page;
 }

@@ -77,6 +77,7 @@ private:
     std::vector<Recent> recent_;
     std::vector<int32_t> bucketHead_;
     int32_t seq_ = 0;
+    int32_t pageStart_ = 0; // the first glyph of this page
 };
 
 // Appends `c` to `out` as UTF-8; code points that are not characters

@@ -1,6 +1,9 @@
 // CMaps, glyph names and encodings: each construct on one line of a table.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
 #include "engine/extended/cmap.h"
 #include "engine/extended/fontEncodings.h"
 #include "engine/extended/glyphList.h"
@@ -108,6 +111,42 @@ TEST(CMapTest, ManyOverlappingHugeRanges)
     EXPECT_EQ(cmap->cid(19999).value_or(0), 19999u);
     EXPECT_EQ(cmap->cid(0x80000000).value_or(0), 19999u + 0x80000000u - 19999u);
     EXPECT_EQ(cmap->cid(0xFFFFFFFF).value_or(9), 0u + 0xFFFFFFFFu);
+}
+
+TEST(CMapTest, LookupsAmongManyRangesMatchAScan)
+{
+    // A thousand ranges of one to seven codes, some with gaps between them,
+    // as character collections have: each code finds the range holding it,
+    // or none.
+    struct Range {
+        uint32_t low, high, cid;
+        char32_t text;
+    };
+    std::vector<Range> ranges;
+    std::string cids = "1 begincodespacerange <0000> <FFFF> endcodespacerange 1000 begincidrange\n";
+    std::string texts = "endcidrange 1000 beginbfrange\n";
+    char line[64];
+    uint32_t code = 3;
+    for (uint32_t i = 0; i < 1000; ++i) {
+        Range r{code, code + i % 7, i * 10, 0x4E00 + i * 8};
+        ranges.push_back(r);
+        std::snprintf(line, sizeof line, "<%04X> <%04X> %u\n", r.low, r.high, r.cid);
+        cids += line;
+        std::snprintf(line, sizeof line, "<%04X> <%04X> <%04X>\n", r.low, r.high, static_cast<unsigned>(r.text));
+        texts += line;
+        code = r.high + 1 + i % 3;
+    }
+    auto cmap = pdf::CMap::parse(cids + texts + "endbfrange");
+    size_t r = 0;
+    for (uint32_t c = 0; c < code + 10; ++c) {
+        while (r < ranges.size() && ranges[r].high < c)
+            ++r;
+        const bool in = r < ranges.size() && ranges[r].low <= c;
+        std::u32string text;
+        cmap->text(c, text);
+        EXPECT_EQ(cmap->cid(c), in ? std::optional<uint32_t>(ranges[r].cid + c - ranges[r].low) : std::nullopt) << c;
+        EXPECT_EQ(text, in ? std::u32string(1, ranges[r].text + c - ranges[r].low) : U"") << c;
+    }
 }
 
 TEST(GlyphNamesTest, NamesToText)

@@ -17,13 +17,14 @@ using testing_support::utf8Of;
 // "text:width" per glyph; "." for a glyph without text.
 std::string shown(const pdf::Font& font, std::string_view bytes)
 {
-    std::vector<pdf::Glyph> glyphs;
-    font.decode(bytes, glyphs);
     std::string out;
-    for (const pdf::Glyph& g : glyphs) {
+    std::u32string scratch;
+    for (size_t pos = 0; pos < bytes.size();) {
+        const pdf::Glyph g = font.glyphAt(bytes, pos, scratch);
+        pos += g.codeLength;
         char width[32];
         std::snprintf(width, sizeof width, "%g", g.width);
-        out += (g.text.empty() ? "." : utf8Of(g.text)) + ":" + width + " ";
+        out += (g.text.empty() ? "." : utf8Of(std::u32string(g.text))) + ":" + width + " ";
     }
     return out;
 }

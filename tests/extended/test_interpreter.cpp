@@ -18,17 +18,15 @@ public:
         : vertical_(vertical), scale_(scale), width_(width)
     {
     }
-    void decode(std::string_view bytes, std::vector<pdf::Glyph>& out) const override
+    pdf::Glyph glyphAt(std::string_view bytes, size_t pos, std::u32string& scratch) const override
     {
-        for (char c : bytes) {
-            pdf::Glyph g;
-            g.code = static_cast<uint8_t>(c);
-            if (g.code != 0)
-                g.text = std::u32string(1, static_cast<char32_t>(g.code));
-            g.width = g.code == 'i' ? width_ / 2 : width_;
-            g.wordSpace = g.code == 32;
-            out.push_back(std::move(g));
-        }
+        pdf::Glyph g;
+        g.code = static_cast<uint8_t>(bytes[pos]);
+        scratch.assign(g.code != 0, static_cast<char32_t>(g.code));
+        g.text = scratch;
+        g.width = g.code == 'i' ? width_ / 2 : width_;
+        g.wordSpace = g.code == 32;
+        return g;
     }
     bool vertical() const override { return vertical_; }
     double fontMatrixScale() const override { return scale_; }
@@ -153,6 +151,8 @@ TEST(InterpreterTest, ContentSnippetsToText)
         // Kerning is nothing, a word's gap a space, a space glyph one space.
         {"BT /F1 10 Tf [(Wo) 50 (rd) -400 (next)] TJ ET", "Word next"},
         {"BT /F1 10 Tf [(a ) -300 (b) -2000 ( c)] TJ ET", "a b c"},
+        // References, names, keywords and nested objects in a TJ array show nothing.
+        {"BT /F1 10 Tf [(a) 1 0 R (b) Tj /N true [(x) -3000] <</K (y)>> (c)] TJ ET", "abc"},
         {"BT /F1 10 Tf 1 0 0 1 10 10 Tm (ab) Tj 1 0 0 1 20 10 Tm (cd) Tj 1 0 0 1 37 10 Tm (ef) Tj ET", "abcd ef"},
         // Next-line operators, leading, ' and ".
         {"BT /F1 10 Tf 12 TL (one) Tj T* (two) Tj (three) ' 1 2 (four) \" ET", "one|two|three|four"},
@@ -213,6 +213,14 @@ TEST(InterpreterTest, HostileContentEnds)
     for (int i = 0; i < 200000; ++i)
         many += "1 0 0 1 0 0 cm 5 w ";
     EXPECT_EQ(f.text(many + "BT /F1 10 Tf (end) Tj ET"), "end");
+
+    // Operands piling up without an operator: the last ones still count.
+    std::string operands;
+    for (int i = 0; i < 1000; ++i)
+        operands += "(s) [(t) 1] <</A (u)>> /N ";
+    EXPECT_EQ(f.text("BT /F1 10 Tf " + operands + "(e) Tj " + operands + "[(n) (d)] TJ " + operands
+                     + "/Span <</ActualText (!)>> BDC (x) Tj EMC ET"),
+              "end!");
 
     std::string deep(100000, 'q');
     EXPECT_EQ(f.text(deep + " BT /F1 10 Tf (deep) Tj ET " + std::string(100000, 'Q')), "deep");
