@@ -62,13 +62,15 @@ bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& pa
     PageFonts fonts(document, state);
     pdf::ContentLimits limits;
     limits.maxContentBytes = std::min(limits.maxContentBytes, eng.decodeBudget);
-    if (!state.layout)
-        state.layout = std::make_unique<pdf::TextLayout>(eng.settings.CRLF);
+    if (!state.layout) {
+        state.layout = std::make_unique<pdf::TextLayout>(
+            eng.settings.CRLF, [&eng](std::string_view text) { p2tOutputWriteUnicode(eng, text); });
+    }
     const int64_t read = pdf::interpretPage(document, fonts, page.contents, page.resources,
                                             *state.layout, limits);
     eng.decodeBudget -= read;
     std::string text = state.layout->take();
-    if (!text.empty()) {
+    if (state.layout->tookText()) {
         text += "\r\n";
         p2tOutputWriteUnicode(eng, text);
     }

@@ -55,48 +55,84 @@ FilterContext::~FilterContext() = default;
 
 namespace {
 
-// Inflates zlib data (or, with raw, bare deflate data) up to the limit,
-// straight into out. Data damaged part way gives what came before the damage.
-void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, FilterContext::Zlib& z)
+constexpr size_t kInflateBuffer = 64 * 1024;
+constexpr size_t kInflatePiece = size_t{1} << 20;
+// Output kept in pieces up to this; a longer stream is inflated again,
+// straight into a buffer of its size, rather than held twice.
+constexpr size_t kInflateKept = size_t{16} << 20;
+
+// Runs inflate over all of `in` (zlib data, or with raw bare deflate data)
+// for at most `limit` bytes of output; `room(produced)` says where the next
+// bytes go and how many fit there. Gives the number of bytes produced: data
+// damaged part way gives what came before the damage.
+template <class Room>
+size_t inflatePass(std::string_view in, size_t limit, bool raw, FilterContext::Zlib& z, Room room)
 {
     const int bits = raw ? -MAX_WBITS : MAX_WBITS;
     if (z.windowBits == 0) {
         if (inflateInit2(&z.zs, bits) != Z_OK)
-            return;
+            return 0;
     } else if (inflateReset2(&z.zs, bits) != Z_OK) {
-        return;
+        return 0;
     }
     z.windowBits = bits;
     z_stream& zs = z.zs;
     // Files are at most 2 GB long: the data fits one call's count.
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
     zs.avail_in = static_cast<uInt>(std::min<size_t>(in.size(), UINT32_MAX));
-    // Into the reused buffer, then copied out: content streams are small,
-    // and a fresh buffer for each would be cleared and freed each time.
-    std::string& buffer = z.buffer;
-    if (buffer.empty())
-        buffer.resize(64 * 1024);
     size_t produced = 0;
     while (produced < limit) {
-        if (produced == buffer.size())
-            buffer.resize(std::min(limit, buffer.size() * 2));
-        zs.next_out = reinterpret_cast<Bytef*>(buffer.data() + produced);
-        zs.avail_out = static_cast<uInt>(std::min<size_t>(std::min(buffer.size(), limit) - produced, UINT32_MAX));
+        auto [at, size] = room(produced);
+        zs.next_out = reinterpret_cast<Bytef*>(at);
+        zs.avail_out = static_cast<uInt>(std::min({size, limit - produced, size_t{UINT32_MAX}}));
         const uInt before = zs.avail_out;
         int rc = inflate(&zs, Z_NO_FLUSH);
         produced += before - zs.avail_out;
         if (rc != Z_OK || (before == zs.avail_out && zs.avail_in == 0))
             break; // the end, damage, or data cut short
     }
-    if (buffer.size() > (size_t{16} << 20)) {
-        // A big stream's buffer is handed over rather than copied (a copy
-        // would double the peak) and not kept for the rest of the document.
-        buffer.resize(produced);
-        out.swap(buffer);
-        std::string().swap(buffer);
-    } else {
-        out.assign(buffer, 0, produced);
+    return produced;
+}
+
+// Inflates into out. Most streams fit the reused buffer (a fresh one for
+// each would be cleared and freed each time); a longer one goes on in
+// pieces, joined once its size is known, so that memory holds its bytes at
+// most twice and never clears them first.
+void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, FilterContext::Zlib& z)
+{
+    std::string& buffer = z.buffer;
+    if (buffer.empty())
+        buffer.resize(kInflateBuffer);
+    std::vector<std::unique_ptr<char[]>> pieces;
+    std::unique_ptr<char[]> discard; // past kInflateKept: only counted
+    auto keep = [&](size_t produced) -> std::pair<char*, size_t> {
+        if (produced < buffer.size())
+            return {buffer.data() + produced, buffer.size() - produced};
+        if (produced >= kInflateKept) {
+            if (!discard)
+                discard.reset(new char[kInflatePiece]);
+            return {discard.get(), kInflatePiece};
+        }
+        const size_t at = (produced - buffer.size()) % kInflatePiece;
+        if (at == 0)
+            pieces.emplace_back(new char[kInflatePiece]);
+        return {pieces.back().get() + at, kInflatePiece - at};
+    };
+    const size_t produced = inflatePass(in, limit, raw, z, keep);
+    out.clear();
+    if (produced <= kInflateKept) {
+        out.reserve(produced);
+        out.append(buffer, 0, std::min(produced, buffer.size()));
+        for (const auto& piece : pieces)
+            out.append(piece.get(), std::min(kInflatePiece, produced - out.size()));
+        return;
     }
+    pieces.clear();
+    discard.reset();
+    out.resize(produced);
+    out.resize(inflatePass(in, produced, raw, z, [&](size_t done) -> std::pair<char*, size_t> {
+        return {out.data() + done, produced - done};
+    }));
 }
 
 void flate(std::string_view in, std::string& out, size_t limit, FilterContext::Zlib& z)

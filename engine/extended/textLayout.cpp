@@ -25,6 +25,8 @@ constexpr double kDuplicateCell = 4; // user space units; tolerances never excee
 constexpr size_t kRecentGlyphs = 2048;
 constexpr size_t kBuckets = 4096; // a power of two
 constexpr int kMaxChainSteps = 32;
+// Text held before it goes to the sink.
+constexpr size_t kHandOverAt = 64 * 1024;
 
 bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
@@ -130,7 +132,7 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-TextLayout::TextLayout(bool lineBreaks) : lineBreaks_(lineBreaks) {}
+TextLayout::TextLayout(bool lineBreaks, TextSink sink) : lineBreaks_(lineBreaks), sink_(std::move(sink)) {}
 
 void TextLayout::add(const PlacedText& g)
 {
@@ -239,6 +241,20 @@ void TextLayout::write(std::u32string_view text)
         pending_ = Gap::None;
         appendUtf8(out_, c);
     }
+    if (out_.size() >= kHandOverAt && sink_)
+        handOver();
+}
+
+// All but the last character: what comes next may take back a space before
+// a line break, or look at what it follows.
+void TextLayout::handOver()
+{
+    size_t keep = out_.size() - 1;
+    while (keep > 0 && (static_cast<uint8_t>(out_[keep]) & 0xC0) == 0x80)
+        --keep;
+    sink_(std::string_view(out_).substr(0, keep));
+    out_.erase(0, keep);
+    handedOver_ = true;
 }
 
 bool TextLayout::duplicate(const PlacedText& g, char32_t first)
@@ -295,6 +311,8 @@ std::string TextLayout::take()
     flushAccent();
     std::string page = std::move(out_);
     out_.clear();
+    tookText_ = handedOver_ || !page.empty();
+    handedOver_ = false;
     hasPrevious_ = false;
     pending_ = Gap::None;
     pageStart_ = seq_; // the glyphs before are forgotten without clearing the table

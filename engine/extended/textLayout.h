@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,15 +28,21 @@ struct PlacedText {
     double size = 0;          // font size across the writing direction
 };
 
+// Where finished text goes while a page is read, as UTF-8 cut between
+// characters: a page of millions of glyphs is then never held whole.
+using TextSink = std::function<void(std::string_view)>;
+
 class TextLayout {
 public:
     // `lineBreaks` off: a space stands for every line break.
-    explicit TextLayout(bool lineBreaks);
+    explicit TextLayout(bool lineBreaks, TextSink sink = {});
 
     void add(const PlacedText& glyph);
-    // The page's text so far as UTF-8 (no break at its end); the layout
-    // then starts a new page.
+    // The page's text not yet handed to the sink, as UTF-8 (no break at its
+    // end); the layout then starts a new page.
     std::string take();
+    // Whether the page last taken had any text, handed to the sink or not.
+    bool tookText() const { return tookText_; }
 
 private:
     enum class Gap : uint8_t { None, Space, Break };
@@ -46,8 +53,13 @@ private:
     void remember(const PlacedText& glyph, char32_t first);
     void write(std::u32string_view text);
 
+    void handOver();
+
     bool lineBreaks_;
+    TextSink sink_;
     std::string out_;
+    bool handedOver_ = false; // some of this page's text went to the sink
+    bool tookText_ = false;
     bool hasPrevious_ = false;
     Point previousStart_;
     Point previousEnd_;

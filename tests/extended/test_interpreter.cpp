@@ -205,6 +205,32 @@ TEST(InterpreterTest, LineBreaksOffWriteSpaces)
     EXPECT_EQ(f.text("BT /F1 10 Tf 12 TL (ab) Tj T* (cd) Tj ET", false), "ab cd");
 }
 
+// A long page goes to the sink in parts as it is read; joined, they are the
+// page as a whole, cut only between characters (é is two bytes in UTF-8),
+// line breaks and spaces where they were.
+TEST(InterpreterTest, TextHandedOverEarlyReadsAsAWhole)
+{
+    Fixture f;
+    std::string content = "BT /F1 10 Tf 12 TL";
+    for (int i = 0; i < 30000; ++i)
+        content += i % 7 ? " (\351t\351 ) Tj" : " T* (x) Tj";
+    f.doc.objects[1] = f.doc.stream(content + " ET");
+    pdf::TextLayout whole(true);
+    pdf::interpretPage(f.doc, f.doc, f.doc.ref(1), f.resources, whole);
+    const std::string expected = whole.take();
+    std::string handed;
+    size_t parts = 0;
+    pdf::TextLayout inParts(true, [&](std::string_view text) {
+        handed += text;
+        ++parts;
+    });
+    pdf::interpretPage(f.doc, f.doc, f.doc.ref(1), f.resources, inParts);
+    handed += inParts.take();
+    EXPECT_GE(parts, 2u);
+    EXPECT_TRUE(inParts.tookText());
+    EXPECT_EQ(handed, expected);
+}
+
 // Hostile content ends in time with bounded memory and keeps what it read.
 TEST(InterpreterTest, HostileContentEnds)
 {
