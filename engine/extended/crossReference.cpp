@@ -97,12 +97,26 @@ XrefEntry& CrossReference::slot(int32_t num)
     if (at < dense_.size())
         return dense_[at];
     // A number within reach of the entries defined so far extends the
-    // vector (doubling, taking in what the map held below the new end);
-    // one far beyond them (damage, or a hostile table) goes to the map.
+    // vector (doubling); one far beyond them (damage, or a hostile table)
+    // goes to the map.
     const size_t reach = kDenseStart + 4 * defined_;
     if (at >= reach)
         return sparse_[num];
-    dense_.resize(std::min(reach, std::max(at + 1, 2 * dense_.size())));
+    growDense(std::min(reach, std::max(at + 1, 2 * dense_.size())));
+    return dense_[at];
+}
+
+void CrossReference::makeRoom(int32_t highest, size_t count)
+{
+    const auto size = static_cast<size_t>(highest) + 1;
+    if (highest >= 0 && size > dense_.size() && size <= kDenseStart + 4 * (defined_ + count))
+        growDense(size);
+}
+
+// Takes in what the map held below the new end.
+void CrossReference::growDense(size_t size)
+{
+    dense_.resize(size);
     for (auto it = sparse_.begin(); it != sparse_.end();) {
         if (static_cast<size_t>(it->first) < dense_.size()) {
             dense_[static_cast<size_t>(it->first)] = it->second;
@@ -111,7 +125,6 @@ XrefEntry& CrossReference::slot(int32_t num)
             ++it;
         }
     }
-    return dense_[at];
 }
 
 void CrossReference::define(int32_t num, const XrefEntry& entry, bool replace)
@@ -146,31 +159,33 @@ bool CrossReference::readTable(RawFile& file, int64_t offset, int64_t& prev, int
     for (size_t slice = kTableSlice;; slice = std::max(slice * 2, wanted)) {
         std::string_view bytes = file.view(offset, slice, scratch);
         const bool whole = offset + static_cast<int64_t>(bytes.size()) >= file.length();
-        Lexer lexer(bytes);
-        if (!lexer.next().isKeyword("xref"))
-            return false;
-        std::vector<std::pair<int32_t, XrefEntry>> found;
-        bool cut = false, ended = false;
+        // Read twice: once to learn that the slice holds the whole table and
+        // how far its numbers go, then to define its entries. A table of a
+        // million entries is then never held a second time as a list.
         Dict trailer;
-        while (!cut && !ended) {
-            Token t = lexer.next();
-            if (t.isKeyword("trailer")) {
-                Object dict;
-                Token first = lexer.next();
-                if (!parseObject(lexer, first, dict) || lexer.atEnd())
-                    cut = !whole;
-                trailer = dict.dictValue();
-                ended = true;
-            } else if (t.type == Token::Type::Int) {
+        auto scan = [&](auto&& entry) -> bool { // false: the slice is cut short
+            Lexer lexer(bytes);
+            lexer.next(); // "xref"
+            for (;;) {
+                Token t = lexer.next();
+                if (t.isKeyword("trailer")) {
+                    Object dict;
+                    Token first = lexer.next();
+                    if (!parseObject(lexer, first, dict) || lexer.atEnd())
+                        if (!whole)
+                            return false;
+                    trailer = dict.dictValue();
+                    return true;
+                }
+                if (t.type != Token::Type::Int)
+                    return t.type != Token::Type::End || whole;
                 Token count = lexer.next();
                 if (count.type != Token::Type::Int || t.intValue < 0 || count.intValue < 0
-                    || t.intValue + count.intValue > INT32_MAX) {
-                    cut = count.type == Token::Type::End && !whole;
-                    break;
-                }
-                found.reserve(found.size() + static_cast<size_t>(std::min<int64_t>(count.intValue, 1 << 20)));
+                    || t.intValue + count.intValue > INT32_MAX)
+                    return count.type != Token::Type::End || whole;
                 wanted = std::max(wanted, lexer.pos() + static_cast<size_t>(count.intValue) * 20 + kTableSlice);
                 for (int64_t i = 0; i < count.intValue; ++i) {
+                    const auto num = static_cast<int32_t>(t.intValue + i);
                     // Entries as the format writes them, 20 bytes each, are
                     // read directly; anything else goes through the lexer.
                     lexer.skipWhite();
@@ -181,15 +196,13 @@ bool CrossReference::readTable(RawFile& file, int64_t offset, int64_t& prev, int
                             e.where = where;
                             e.gen = static_cast<int32_t>(gen);
                         }
-                        found.emplace_back(static_cast<int32_t>(t.intValue + i), e);
+                        entry(num, e);
                         lexer.setPos(lexer.pos() + 18);
                         continue;
                     }
                     Token where = lexer.next(), gen = lexer.next(), kind = lexer.next();
-                    if (kind.type == Token::Type::End) {
-                        cut = !whole;
-                        break;
-                    }
+                    if (kind.type == Token::Type::End)
+                        return whole;
                     if (where.type != Token::Type::Int || gen.type != Token::Type::Int
                         || (!kind.isKeyword("n") && !kind.isKeyword("f")))
                         break; // a damaged entry ends the subsection
@@ -201,23 +214,27 @@ bool CrossReference::readTable(RawFile& file, int64_t offset, int64_t& prev, int
                         e.where = where.intValue;
                         e.gen = static_cast<int32_t>(std::clamp<int64_t>(gen.intValue, 0, 65535));
                     }
-                    found.emplace_back(static_cast<int32_t>(t.intValue + i), e);
+                    entry(num, e);
                 }
-            } else {
-                cut = t.type == Token::Type::End && !whole;
-                break;
             }
-        }
-        if (cut && !whole)
+        };
+        if (!Lexer(bytes).next().isKeyword("xref"))
+            return false;
+        size_t found = 0;
+        int32_t highest = -1;
+        if (!scan([&](int32_t num, const XrefEntry&) {
+                ++found;
+                highest = std::max(highest, num);
+            }))
             continue;
-        for (const auto& [num, e] : found)
-            define(num, e, false);
+        makeRoom(highest, found);
+        scan([&](int32_t num, const XrefEntry& e) { define(num, e, false); });
         mergeTrailer(trailer);
         const Object& p = trailer.get("Prev");
         prev = p.isInt() ? p.intValue() : -1;
         const Object& x = trailer.get("XRefStm");
         xrefStm = x.isInt() ? x.intValue() : -1;
-        return !found.empty() || trailer.size() > 0;
+        return found > 0 || trailer.size() > 0;
     }
 }
 

@@ -47,6 +47,10 @@ private:
     void define(int32_t num, const XrefEntry& entry, bool replace);
 
     XrefEntry& slot(int32_t num);
+    // A section defines `count` entries up to number `highest`: the vector
+    // is sized for them at once rather than doubled past them.
+    void makeRoom(int32_t highest, size_t count);
+    void growDense(size_t size);
 
     // Entries by number: object numbers run mostly from 1 up without gaps,
     // so a vector holds them, a map the few far beyond the others. The

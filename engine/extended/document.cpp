@@ -232,12 +232,6 @@ void Document::walk(const Object& node, const Page& inherited, int depth, std::u
     Page page = inherited;
     if (const Object& r = dict.get("Resources"); !r.isNull())
         page.resources = r;
-    if (const Object& m = dict.get("MediaBox"); !m.isNull())
-        page.mediaBox = m;
-    if (const Object& c = dict.get("CropBox"); !c.isNull())
-        page.cropBox = c;
-    if (Object r = resolve(dict.get("Rotate")); r.isNumber())
-        page.rotate = static_cast<int>(((r.intValue() / 90 % 4 + 4) % 4) * 90);
     Object kids = resolve(dict.get("Kids"));
     if (!dict.get("Type").isName("Page") && kids.isArray()) {
         for (const Object& kid : kids.arrayValue())

@@ -30,9 +30,6 @@ struct Page {
     Ref ref;           // num -1 for a page written directly into /Kids
     Object contents;   // the page's /Contents as its dictionary gives it
     Object resources;  // /Resources, inherited when the page has none
-    Object mediaBox;   // /MediaBox, inherited
-    Object cropBox;    // /CropBox, inherited
-    int rotate = 0;    // /Rotate, inherited, a multiple of 90 in [0, 360)
 };
 
 class Document : public ObjectSource {
