@@ -82,6 +82,14 @@ TEST(FiltersTest, RoundTripsAndTheLimit)
     EXPECT_EQ(decode({step("Fl")}, bomb, 1000).size(), 1000u);
     EXPECT_EQ(decode({step("Fl"), step("RL")}, deflateBytes(std::string(4000, '\xFF')), 100).size(), 100u);
     EXPECT_EQ(decode({step("LZW")}, lzwEncode(text), 10), text.substr(0, 10));
+    // Past the reused buffer a stream is inflated in pieces, and past 16 MB
+    // inflated again: whole and in order, at the limit or to its end.
+    std::string big;
+    for (int i = 0; big.size() < (17u << 20); ++i)
+        big += std::to_string(i) + (i % 13 ? " " : "\n");
+    const std::string packed = deflateBytes(big);
+    for (size_t size : {size_t{65536}, size_t{65537}, size_t{(1u << 20) + 65537}, big.size(), big.size() + 1})
+        EXPECT_TRUE(decode({step("Fl")}, packed, size) == big.substr(0, size)) << size;
 }
 
 } // namespace
