@@ -11,6 +11,8 @@
 #include "tests/support/pdfWriter.h"
 #include "tests/support/referenceExtraction.h"
 
+#include <zlib.h>
+
 #include <random>
 
 namespace {
@@ -165,6 +167,30 @@ TEST(FlateTest, UncompressBytesWrapper)
     EXPECT_EQ(ub, 0);
 }
 
+TEST(FlateTest, CheckValuesAsZlibWorksThemOut)
+{
+    std::mt19937 rng(5);
+    for (size_t n : {0, 1, 15, 16, 17, 5551, 5552, 5553, 5569, 100003}) {
+        std::vector<uint8_t> bytes(n);
+        for (uint8_t fill : {0, 1}) { // random bytes, then all 0xFF: the largest sums
+            for (uint8_t& b : bytes)
+                b = fill ? 0xFF : static_cast<uint8_t>(rng());
+            EXPECT_EQ(adler32Of(bytes.data(), n), adler32(1, bytes.data(), static_cast<uInt>(n))) << n;
+        }
+    }
+    // A stream whose check value does not match, or is cut off and made up
+    // by the zeros after the data, fails; the sound one inflates.
+    const std::string packed = deflateBytes(std::string(3000, 'x') + "check");
+    std::vector<uint8_t> data(packed.begin(), packed.end()), buffer;
+    size_t produced = 0;
+    Inflater inflater;
+    EXPECT_TRUE(inflater.inflate(data.data(), data.size(), 1, 10000, buffer, produced));
+    EXPECT_EQ(produced, 3005u);
+    EXPECT_FALSE(inflater.inflate(data.data(), data.size() - 2, 2, 10000, buffer, produced));
+    data.back() ^= 1;
+    EXPECT_FALSE(inflater.inflate(data.data(), data.size(), 1, 10000, buffer, produced));
+}
+
 TEST(CidTableTest, LoadsExactlyTheLinesOfTheDataFile)
 {
     auto text = [](int lines, const std::string& end) {
@@ -241,7 +267,7 @@ TEST(ExtractionTest, OnePassGivesTheTextOfTheStepByStepRules)
 {
     const std::string pieces[] = {"(", ")", "<", ">", "\\", "'", "T", "J", "j", "m", "M", "f", "F", " ",
                                   "\r", "\n", "\r\n", std::string(1, '\0'), "\x82", "\xb1", "0022", "0", "a",
-                                  "G", "[", "]", "Tj", "TJ", "Tm", "Tf", "<034b>",
+                                  "G", "[", "]", "Tj", "TJ", "Tm", "Tf", "<034b>", "0A1fc0DE", "0B9e", ":`@/g",
                                   // drawing: paths, and labels shown with '
                                   "12.5 300.1 m\n", "0.5 1.5 2.5 3.5 re\n", "S\n", "7.1 8.2 l\r\n",
                                   "(label text) '\n", "(a longer label \\(in one literal string\\)) Tj\n", "(a\\)\xb1\x82 b)'\r", "<0022 034b> '\n"};
