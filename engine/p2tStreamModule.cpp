@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstddef>
 #include <cstring>
 
 #include "engine/compress.h"
@@ -159,7 +158,17 @@ public:
                 }
             } else if (state_ == Hex) {
                 if (digits_ == 0 && !hexStopped_) {
-                    p = putWholeGroups(p, end);
+                    // Whole groups of four digits at once, with the spaces between them.
+                    const int8_t* const hex = kOperandBytes.hex;
+                    while (end - p >= 4) {
+                        const int a = hex[p[0]], b = hex[p[1]], c = hex[p[2]], d = hex[p[3]];
+                        if ((a | b | c | d) < 0)
+                            break;
+                        putCid(a << 12 | b << 8 | c << 4 | d);
+                        p += 4;
+                        if (p < end && *p == ' ')
+                            ++p;
+                    }
                     if (p == end)
                         return;
                 }
@@ -180,11 +189,6 @@ public:
                     }
                 }
             } else {
-                // Up to the next string: nothing between strings gives text.
-                while (p < end && *p != '(' && *p != '<')
-                    ++p;
-                if (p == end)
-                    return;
                 const uint8_t c = *p++;
                 if (c == '(') {
                     state_ = Literal;
@@ -209,87 +213,6 @@ public:
     }
 
 private:
-    // Whole groups of four digits at once, with the spaces between them;
-    // where is the first byte not taken.
-    const uint8_t* putWholeGroups(const uint8_t* p, const uint8_t* end)
-    {
-        const int8_t* const hex = kOperandBytes.hex;
-        for (;;) {
-#if defined(__SSE2__)
-            // Four groups a step where sixteen digits follow one another.
-            uint8_t pairs[8];
-            while (end - p >= 16 && sixteenHexDigits(p, pairs)) {
-                putFourCids(pairs);
-                p += 16;
-            }
-#endif
-            if (end - p < 4)
-                return p;
-            const int a = hex[p[0]], b = hex[p[1]], c = hex[p[2]], d = hex[p[3]];
-            if ((a | b | c | d) < 0)
-                return p;
-            putCid(a << 12 | b << 8 | c << 4 | d);
-            p += 4;
-            if (p < end && *p == ' ')
-                ++p;
-        }
-    }
-
-#if defined(__SSE2__)
-    // The eight bytes that sixteen hexadecimal digits at p spell, when all
-    // sixteen are digits.
-    static bool sixteenHexDigits(const uint8_t* p, uint8_t (&pairs)[8])
-    {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i lower = _mm_or_si128(v, _mm_set1_epi8(0x20)); // "A" to "F" as "a" to "f"
-        // Signed comparisons: bytes from 0x80 on are below "0".
-        const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
-                                            _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)));
-        const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
-                                             _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
-        if (_mm_movemask_epi8(_mm_or_si128(digit, letter)) != 0xFFFF)
-            return false;
-        // A digit's value is its low four bits, plus nine for a letter.
-        const __m128i values = _mm_add_epi8(_mm_and_si128(v, _mm_set1_epi8(0x0F)), _mm_and_si128(letter, _mm_set1_epi8(9)));
-        // Each pair of digits to one byte, the first digit the high half.
-        const __m128i bytes = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(values, _mm_set1_epi16(0x00FF)), 4),
-                                           _mm_srli_epi16(values, 8));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(pairs), _mm_packus_epi16(bytes, bytes));
-        return true;
-    }
-#endif
-
-    // The texts of the four CIDs that eight bytes spell. The four table
-    // entries are read before any text is written: the reads then overlap
-    // instead of each waiting for the write before it.
-    void putFourCids(const uint8_t (&pairs)[8])
-    {
-        const size_t known = table_.shortTexts.size();
-        uint64_t texts[4];
-        bool allShort = true;
-        for (int k = 0; k < 4; ++k) {
-            const size_t cid = static_cast<size_t>(pairs[2 * k] << 8 | pairs[2 * k + 1]);
-            if (cid < known) {
-                std::memcpy(&texts[k], &table_.shortTexts[cid], sizeof texts[k]);
-                allShort = allShort && table_.shortTexts[cid].length <= 4;
-            } else {
-                allShort = false;
-            }
-        }
-        if (!allShort) {
-            for (int k = 0; k < 8; k += 2)
-                putCid(pairs[k] << 8 | pairs[k + 1]);
-            return;
-        }
-        static_assert(sizeof(CidTable::ShortText) == 8 && offsetof(CidTable::ShortText, length) == 7);
-        char* w = w_;
-        for (uint64_t text : texts) {
-            std::memcpy(w, &text, 4); // the text's bytes come first in the entry
-            w += text >> 56;          // and its length last
-        }
-        w_ = w;
-    }
-
     void put(char c)
     {
         if (!(dropNul_ && c == '\0'))

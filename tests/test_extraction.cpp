@@ -267,7 +267,7 @@ TEST(ExtractionTest, OnePassGivesTheTextOfTheStepByStepRules)
 {
     const std::string pieces[] = {"(", ")", "<", ">", "\\", "'", "T", "J", "j", "m", "M", "f", "F", " ",
                                   "\r", "\n", "\r\n", std::string(1, '\0'), "\x82", "\xb1", "0022", "0", "a",
-                                  "G", "[", "]", "Tj", "TJ", "Tm", "Tf", "<034b>", "0A1fc0DE", "0B9e", ":`@/g",
+                                  "G", "[", "]", "Tj", "TJ", "Tm", "Tf", "<034b>",
                                   // drawing: paths, and labels shown with '
                                   "12.5 300.1 m\n", "0.5 1.5 2.5 3.5 re\n", "S\n", "7.1 8.2 l\r\n",
                                   "(label text) '\n", "(a longer label \\(in one literal string\\)) Tj\n", "(a\\)\xb1\x82 b)'\r", "<0022 034b> '\n"};
