@@ -44,7 +44,7 @@ void replaceAll(std::string& s, std::string_view from, const std::string& to)
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 // One line of a content stream: the operator at its very end decides.
-void analyzeLine(p2tEngine& eng, std::string_view raw, std::string& text)
+void analyzeLine(p2tEngine& eng, std::string_view raw, TextBuffer& text)
 {
     if (raw.empty())
         return;
@@ -53,7 +53,7 @@ void analyzeLine(p2tEngine& eng, std::string_view raw, std::string& text)
         // Move to the next line and show: taken as the line without its
         // quote, shown like TJ.
         if (eng.settings.CRLF)
-            text += "\r\n";
+            text.append("\r\n");
         p2tAppendStringOperands(eng.cidTable, raw.substr(0, raw.size() - 1), "TJ", text, true);
         return;
     }
@@ -65,10 +65,10 @@ void analyzeLine(p2tEngine& eng, std::string_view raw, std::string& text)
         break;
     case 'M':
         if (eng.settings.CRLF)
-            text += "\r\n";
+            text.append("\r\n");
         break;
     case 'F':
-        text += ' ';
+        text.append(" ");
         break;
     }
 }
@@ -374,10 +374,11 @@ bool p2tAnalyzeBytes(p2tEngine& eng, std::string_view bytes, bool zeroTail)
     // The LF of a CR LF is taken as ending an empty line, which shows
     // nothing. Most lines of a drawing end in no show operator and cost no
     // more than the search for their end.
-    std::string text;
+    TextBuffer& text = eng.streamText;
+    text.clear();
     // Room for what the stream most likely gives, made once: the text is
     // rarely longer than the stream, and room not written takes no memory.
-    text.reserve(bytes.size() + 2);
+    text.room(bytes.size() + 2);
     size_t start = 0;
     auto lineEnd = [&](size_t at) {
         if (at > start)
@@ -387,7 +388,7 @@ bool p2tAnalyzeBytes(p2tEngine& eng, std::string_view bytes, bool zeroTail)
     p2tForEachLineEnd(bytes, lineEnd);
     if (!zeroTail)
         analyzeLine(eng, bytes.substr(start), text);
-    text += "\r\n";
-    p2tOutputWrite(eng, text);
+    text.append("\r\n");
+    p2tOutputWrite(eng, text.view());
     return true;
 }
