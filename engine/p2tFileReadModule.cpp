@@ -632,6 +632,22 @@ p2tBytes p2tReadBytes(p2tReader& fileNo, int32_t n)
     return result;
 }
 
+p2tBytesView p2tReadBytesView(p2tReader& fileNo, int32_t n, p2tBytes& spare)
+{
+    const int64_t pos = fileNo.position();
+    if (n >= 0 && pos < fileNo.length()) {
+        const int64_t total = static_cast<int64_t>(n) + 1;
+        const auto inFile = static_cast<size_t>(std::min<int64_t>(total, fileNo.length() - pos));
+        const std::string_view window = fileNo.window();
+        if (window.size() >= inFile) {
+            fileNo.setPosition(pos + total);
+            return {{reinterpret_cast<const uint8_t*>(window.data()), inFile}, static_cast<uint32_t>(total - inFile)};
+        }
+    }
+    spare = p2tReadBytes(fileNo, n);
+    return spare;
+}
+
 std::string p2tGetToken(p2tReader& fileNo)
 {
     std::string token;

@@ -110,8 +110,11 @@ public:
             escaped_ = false;
             put(p2tByteChar(*p++)); // the next character as it is; no escape is interpreted
         }
+        // The state in a register while the piece is read: kept in this
+        // object, it would be read again after every byte written.
+        auto state = state_;
         while (p < end) {
-            if (state_ == Literal) {
+            if (state == Literal) {
                 // Writes through w_ may touch any char, this object's fields
                 // included as far as the compiler knows: the loop keeps its own.
                 char* w = w_;
@@ -143,28 +146,28 @@ public:
                     *w++ = static_cast<char>(*p++);
                 w_ = w;
                 if (p == end)
-                    return;
+                    break;
                 const char c = p2tByteChar(*p++);
                 if (c == ')') {
-                    state_ = Outside;
+                    state = Outside;
                 } else if (c == '\\') {
                     if (p == end) {
                         escaped_ = true;
-                        return;
+                        break;
                     }
                     put(p2tByteChar(*p++));
                 } else {
                     put(c);
                 }
-            } else if (state_ == Hex) {
+            } else if (state == Hex) {
                 if (digits_ == 0 && !hexStopped_) {
                     p = putWholeGroups(p, end);
                     if (p == end)
-                        return;
+                        break;
                 }
                 const char c = p2tByteChar(*p++);
                 if (c == '>') {
-                    state_ = Outside;
+                    state = Outside;
                 } else if (c != ' ' && !hexStopped_) {
                     int v = kOperandBytes.hex[static_cast<uint8_t>(c)];
                     if (v < 0) {
@@ -183,12 +186,12 @@ public:
                 while (p < end && *p != '(' && *p != '<')
                     ++p;
                 if (p == end)
-                    return;
+                    break;
                 const uint8_t c = *p++;
                 if (c == '(') {
-                    state_ = Literal;
+                    state = Literal;
                 } else if (c == '<') {
-                    state_ = Hex;
+                    state = Hex;
                     hexStart_ = w_; // a hex string gives its text only when it is closed
                     cid_ = 0;
                     digits_ = 0;
@@ -196,6 +199,7 @@ public:
                 }
             }
         }
+        state_ = state;
     }
 
     void finish()
@@ -308,7 +312,7 @@ void TextBuffer::grow(size_t atLeast)
     capacity_ = capacity;
 }
 
-std::string_view p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize)
+std::string_view p2tFlateDecode(p2tEngine& eng, p2tBytesView data, int32_t dataSize)
 {
     eng.debugLog.logWrite("p2tFlateDecode", "start dataSize=", dataSize);
     // The work array is the stream's dataSize bytes followed by one zero byte:

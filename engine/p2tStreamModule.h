@@ -103,4 +103,4 @@ const std::string& p2tCID2Str(const CidTable& table, int32_t cid);
 
 // Inflates a "/FlateDecode" stream; sets eng.flateFailed. The bytes lie in
 // the engine's inflate buffer and stay valid until the next call.
-std::string_view p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize);
+std::string_view p2tFlateDecode(p2tEngine& eng, p2tBytesView data, int32_t dataSize);
