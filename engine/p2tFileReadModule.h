@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -114,7 +115,7 @@ private:
     // refilled: the page walk goes back and forth between a page tree node and
     // the pages and streams it lists.
     struct Window {
-        std::vector<uint8_t> bytes;
+        std::unique_ptr<uint8_t[]> bytes;
         int64_t start = 0;
         size_t length = 0;
         uint64_t lastUse = 0;

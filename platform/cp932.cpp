@@ -148,6 +148,17 @@ std::u16string fromCp932(std::string_view bytes)
     return out;
 }
 
+std::string cp932RoundTrip(std::string_view bytes)
+{
+    // Decoding gives no surrogates (every character of the code page lies in
+    // the BMP outside them), so each character goes back on its own.
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();)
+        appendCp932(out, nextCp932(bytes, i));
+    return out;
+}
+
 std::string utf8ToCp932(std::string_view utf8)
 {
     std::string out;
