@@ -25,6 +25,9 @@ void getArrayBounds(const std::vector<uint8_t>& data, int32_t& lower, int32_t& u
 bool inflateLikeUncompress(const uint8_t* data, size_t size, uint64_t zeroTail, size_t limit,
                            std::vector<uint8_t>& buffer, size_t& produced);
 
+// The Adler-32 check value of size bytes, as zlib streams end with it.
+uint32_t adler32Of(const uint8_t* data, size_t size);
+
 struct z_stream_s;
 
 // The same, keeping zlib's state from one stream to the next instead of

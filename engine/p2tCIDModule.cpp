@@ -24,7 +24,7 @@ bool p2tCIDLoadText(CidTable& table, const std::vector<uint8_t>& text)
                 ++p;
         }
         // Through the code page and back, as reading text lines would.
-        lines[static_cast<size_t>(cid)] = platform::toCp932(platform::fromCp932(line));
+        lines[static_cast<size_t>(cid)] = platform::cp932RoundTrip(line);
     }
     table.entries = std::move(lines);
     table.shortTexts.assign(table.entries.size(), CidTable::ShortText{{}, CidTable::kLong});

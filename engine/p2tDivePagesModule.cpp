@@ -41,34 +41,34 @@ void replaceAll(std::string& s, std::string_view from, const std::string& to)
     s = std::move(out);
 }
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
-// One line of a content stream: the operator at its very end decides.
-void analyzeLine(p2tEngine& eng, std::string_view raw, std::string& text)
+// One line of a content stream: the operator at its very end decides. Bytes
+// from 0x80 on stand for no letter and no quote (p2tByteChar), so the raw
+// bytes are compared, any letter case taken alike by setting bit 5.
+void analyzeLine(p2tEngine& eng, std::string_view raw, TextBuffer& text)
 {
     if (raw.empty())
         return;
-    const char last = p2tByteChar(static_cast<uint8_t>(raw.back()));
+    const auto last = static_cast<uint8_t>(raw.back());
     if (last == '\'') {
         // Move to the next line and show: taken as the line without its
         // quote, shown like TJ.
         if (eng.settings.CRLF)
-            text += "\r\n";
+            text.append("\r\n");
         p2tAppendStringOperands(eng.cidTable, raw.substr(0, raw.size() - 1), "TJ", text, true);
         return;
     }
-    if (raw.size() < 2 || upper(p2tByteChar(static_cast<uint8_t>(raw[raw.size() - 2]))) != 'T')
+    if (raw.size() < 2 || (static_cast<uint8_t>(raw[raw.size() - 2]) | 0x20) != 't')
         return;
-    switch (upper(last)) {
-    case 'J':
+    switch (last | 0x20) {
+    case 'j':
         p2tAppendStringOperands(eng.cidTable, raw, {}, text, true);
         break;
-    case 'M':
+    case 'm':
         if (eng.settings.CRLF)
-            text += "\r\n";
+            text.append("\r\n");
         break;
-    case 'F':
-        text += ' ';
+    case 'f':
+        text.append(" ");
         break;
     }
 }
@@ -315,8 +315,8 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
         if (t == "endstream" || t == "endobj")
             return true;
         if (t == "stream") {
-            p2tBytes data = p2tReadBytes(eng.fileNo, length);
-            return p2tAnalyzeStream(eng, data, filter);
+            p2tBytes spare;
+            return p2tAnalyzeStream(eng, p2tReadBytesView(eng.fileNo, length, spare), filter);
         }
         if (p2tIsEOF(eng.fileNo))
             return true;
@@ -336,7 +336,7 @@ int32_t p2tGetContentsLength(p2tEngine& eng, int32_t id, int32_t gen)
     return p2tToLong(p2tReadTokenView(eng.fileNo, spare)).value_or(-1);
 }
 
-bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& filter)
+bool p2tAnalyzeStream(p2tEngine& eng, p2tBytesView data, const std::string& filter)
 {
     eng.debugLog.logWrite("p2tAnalyzeStream", "filterName=", filter);
     std::string_view bytes;
@@ -374,10 +374,11 @@ bool p2tAnalyzeBytes(p2tEngine& eng, std::string_view bytes, bool zeroTail)
     // The LF of a CR LF is taken as ending an empty line, which shows
     // nothing. Most lines of a drawing end in no show operator and cost no
     // more than the search for their end.
-    std::string text;
+    TextBuffer& text = eng.streamText;
+    text.clear();
     // Room for what the stream most likely gives, made once: the text is
     // rarely longer than the stream, and room not written takes no memory.
-    text.reserve(bytes.size() + 2);
+    text.room(bytes.size() + 2);
     size_t start = 0;
     auto lineEnd = [&](size_t at) {
         if (at > start)
@@ -387,7 +388,7 @@ bool p2tAnalyzeBytes(p2tEngine& eng, std::string_view bytes, bool zeroTail)
     p2tForEachLineEnd(bytes, lineEnd);
     if (!zeroTail)
         analyzeLine(eng, bytes.substr(start), text);
-    text += "\r\n";
-    p2tOutputWrite(eng, text);
+    text.append("\r\n");
+    p2tOutputWrite(eng, text.view());
     return true;
 }

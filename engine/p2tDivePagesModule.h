@@ -14,7 +14,7 @@ bool p2tDivePages(p2tEngine& eng, int32_t id, int32_t gen);
 bool p2tDivePage(p2tEngine& eng, int32_t id, int32_t gen);
 bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen);
 int32_t p2tGetContentsLength(p2tEngine& eng, int32_t id, int32_t gen);
-bool p2tAnalyzeStream(p2tEngine& eng, const p2tBytes& data, const std::string& filter);
+bool p2tAnalyzeStream(p2tEngine& eng, p2tBytesView data, const std::string& filter);
 // The text of a content stream's decoded bytes, line by line, written with a
 // line break after it; false when the file's decode budget is spent. Zeros
 // past the end of the file (zeroTail) leave the last line out.

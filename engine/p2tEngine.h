@@ -19,6 +19,7 @@
 #include "engine/p2tFileReadModule.h"
 #include "engine/p2tObjCacheModule.h"
 #include "engine/p2tOutputModule.h"
+#include "engine/p2tStreamModule.h"
 #include "engine/settings.h"
 
 struct p2tEngine {
@@ -47,6 +48,7 @@ struct p2tEngine {
     std::function<uint32_t()> tickCount; // null: the system's tick count
     std::vector<uint8_t> inflateBuffer;  // reused by every Flate stream
     Inflater inflater;
+    TextBuffer streamText; // each content stream's text, made in the same room
 
     // Per-file state.
     std::string currentFileName;

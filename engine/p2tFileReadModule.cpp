@@ -50,7 +50,8 @@ bool p2tReader::openFile(const std::string& path)
     if (fd < 0)
         return false;
     for (Window& w : windows_) {
-        w.bytes.resize(kWindowSize); // kept from file to file: a folder run opens thousands
+        if (!w.bytes) // kept from file to file: a folder run opens thousands
+            w.bytes = std::make_unique_for_overwrite<uint8_t[]>(kWindowSize); // filled by reading only
         w.start = 0;
         w.length = 0;
         w.lastUse = 0;
@@ -60,7 +61,7 @@ bool p2tReader::openFile(const std::string& path)
     Window& first = windows_[0];
     ssize_t got;
     do
-        got = pread(fd, first.bytes.data(), kWindowSize, 0);
+        got = pread(fd, first.bytes.get(), kWindowSize, 0);
     while (got < 0 && errno == EINTR);
     int64_t length;
     if (got >= 0 && static_cast<size_t>(got) < kWindowSize) {
@@ -78,7 +79,7 @@ bool p2tReader::openFile(const std::string& path)
     fd_ = fd;
     length_ = static_cast<int32_t>(length);
     first.length = static_cast<size_t>(std::min<int64_t>(got, length));
-    buf_ = first.bytes.data();
+    buf_ = first.bytes.get();
     bufStart_ = 0;
     bufLen_ = first.length;
     pos_ = 0;
@@ -134,12 +135,12 @@ bool p2tReader::fillWindowAt(int64_t pos)
     if (!(pos >= use->start && pos < use->start + static_cast<int64_t>(use->length))) {
         int64_t start = std::max<int64_t>(0, pos - kWindowLead);
         size_t want = static_cast<size_t>(std::min<int64_t>(kWindowSize, length_ - start));
-        ssize_t got = preadFull(fd_, use->bytes.data(), want, start);
+        ssize_t got = preadFull(fd_, use->bytes.get(), want, start);
         use->start = start;
         use->length = got > 0 ? static_cast<size_t>(got) : 0;
     }
     use->lastUse = ++uses_;
-    buf_ = use->bytes.data();
+    buf_ = use->bytes.get();
     bufStart_ = use->start;
     bufLen_ = use->length;
     return pos < bufStart_ + static_cast<int64_t>(bufLen_);
@@ -630,6 +631,22 @@ p2tBytes p2tReadBytes(p2tReader& fileNo, int32_t n)
     result.zeroTail = static_cast<uint32_t>(total - static_cast<int64_t>(got));
     fileNo.setPosition(pos + total);
     return result;
+}
+
+p2tBytesView p2tReadBytesView(p2tReader& fileNo, int32_t n, p2tBytes& spare)
+{
+    const int64_t pos = fileNo.position();
+    if (n >= 0 && pos < fileNo.length()) {
+        const int64_t total = static_cast<int64_t>(n) + 1;
+        const auto inFile = static_cast<size_t>(std::min<int64_t>(total, fileNo.length() - pos));
+        const std::string_view window = fileNo.window();
+        if (window.size() >= inFile) {
+            fileNo.setPosition(pos + total);
+            return {{reinterpret_cast<const uint8_t*>(window.data()), inFile}, static_cast<uint32_t>(total - inFile)};
+        }
+    }
+    spare = p2tReadBytes(fileNo, n);
+    return spare;
 }
 
 std::string p2tGetToken(p2tReader& fileNo)

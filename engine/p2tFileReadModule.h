@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -113,7 +115,7 @@ private:
     // refilled: the page walk goes back and forth between a page tree node and
     // the pages and streams it lists.
     struct Window {
-        std::vector<uint8_t> bytes;
+        std::unique_ptr<uint8_t[]> bytes;
         int64_t start = 0;
         size_t length = 0;
         uint64_t lastUse = 0;
@@ -133,6 +135,16 @@ struct p2tBytes {
     int64_t size() const { return static_cast<int64_t>(bytes.size()) + zeroTail; }
 };
 
+// The same seen where the bytes lie.
+struct p2tBytesView {
+    std::span<const uint8_t> bytes;
+    uint32_t zeroTail = 0;
+    p2tBytesView() = default;
+    p2tBytesView(std::span<const uint8_t> inFile, uint32_t zeros) : bytes(inFile), zeroTail(zeros) {}
+    p2tBytesView(const p2tBytes& b) : bytes(b.bytes), zeroTail(b.zeroTail) {} // NOLINT: a view of any p2tBytes
+    int64_t size() const { return static_cast<int64_t>(bytes.size()) + zeroTail; }
+};
+
 bool p2tSeek(p2tReader& fileNo, int32_t& position);
 bool p2tSeekEnd(p2tReader& fileNo);
 bool p2tSeekBack(p2tReader& fileNo, int32_t& count);
@@ -140,6 +152,9 @@ int32_t p2tGetPosition(p2tReader& fileNo);
 bool p2tIsEOF(p2tReader& fileNo);
 uint8_t p2tReadByte(p2tReader& fileNo);
 p2tBytes p2tReadBytes(p2tReader& fileNo, int32_t n);
+// The same, seen in the read window when the bytes lie there (valid until the
+// reader is next used), else read into spare: saves copying stream data.
+p2tBytesView p2tReadBytesView(p2tReader& fileNo, int32_t n, p2tBytes& spare);
 std::string p2tGetToken(p2tReader& fileNo);
 // The same into a string the caller reuses, for scans over many tokens.
 void p2tReadToken(p2tReader& fileNo, std::string& token);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstring>
 
 #include "engine/compress.h"
@@ -64,9 +65,9 @@ std::string p2tHexCID2Str(const CidTable& table, std::string_view hexDigits)
 
 std::string p2tStringOperands2Str(const CidTable& table, std::string_view line)
 {
-    std::string result;
-    p2tAppendStringOperands(table, line, {}, result, false);
-    return result;
+    TextBuffer text;
+    p2tAppendStringOperands(table, line, {}, text, false);
+    return std::string(text.view());
 }
 
 namespace {
@@ -95,11 +96,10 @@ constexpr OperandBytes kOperandBytes;
 // takes a byte and a CID's four digits make room for four bytes of text.
 class OperandScan {
 public:
-    OperandScan(const CidTable& table, std::string& out, size_t bytes, bool dropNul)
-        : table_(table), out_(out), used_(out.size()), dropNul_(dropNul)
+    OperandScan(const CidTable& table, TextBuffer& out, size_t bytes, bool dropNul)
+        : table_(table), out_(out), roomEnd_(out.size() + bytes + 1), dropNul_(dropNul)
     {
-        out_.resize(used_ + bytes + 1); // + 1: the space of a backslash at the very end
-        w_ = out_.data() + used_;
+        w_ = out_.room(bytes + 1); // + 1: the space of a backslash at the very end
     }
 
     void feed(std::string_view bytes)
@@ -110,8 +110,11 @@ public:
             escaped_ = false;
             put(p2tByteChar(*p++)); // the next character as it is; no escape is interpreted
         }
+        // The state in a register while the piece is read: kept in this
+        // object, it would be read again after every byte written.
+        auto state = state_;
         while (p < end) {
-            if (state_ == Literal) {
+            if (state == Literal) {
                 // Writes through w_ may touch any char, this object's fields
                 // included as far as the compiler knows: the loop keeps its own.
                 char* w = w_;
@@ -143,38 +146,28 @@ public:
                     *w++ = static_cast<char>(*p++);
                 w_ = w;
                 if (p == end)
-                    return;
+                    break;
                 const char c = p2tByteChar(*p++);
                 if (c == ')') {
-                    state_ = Outside;
+                    state = Outside;
                 } else if (c == '\\') {
                     if (p == end) {
                         escaped_ = true;
-                        return;
+                        break;
                     }
                     put(p2tByteChar(*p++));
                 } else {
                     put(c);
                 }
-            } else if (state_ == Hex) {
+            } else if (state == Hex) {
                 if (digits_ == 0 && !hexStopped_) {
-                    // Whole groups of four digits at once, with the spaces between them.
-                    const int8_t* const hex = kOperandBytes.hex;
-                    while (end - p >= 4) {
-                        const int a = hex[p[0]], b = hex[p[1]], c = hex[p[2]], d = hex[p[3]];
-                        if ((a | b | c | d) < 0)
-                            break;
-                        putCid(a << 12 | b << 8 | c << 4 | d);
-                        p += 4;
-                        if (p < end && *p == ' ')
-                            ++p;
-                    }
+                    p = putWholeGroups(p, end);
                     if (p == end)
-                        return;
+                        break;
                 }
                 const char c = p2tByteChar(*p++);
                 if (c == '>') {
-                    state_ = Outside;
+                    state = Outside;
                 } else if (c != ' ' && !hexStopped_) {
                     int v = kOperandBytes.hex[static_cast<uint8_t>(c)];
                     if (v < 0) {
@@ -189,11 +182,16 @@ public:
                     }
                 }
             } else {
+                // Up to the next string: nothing between strings gives text.
+                while (p < end && *p != '(' && *p != '<')
+                    ++p;
+                if (p == end)
+                    break;
                 const uint8_t c = *p++;
                 if (c == '(') {
-                    state_ = Literal;
+                    state = Literal;
                 } else if (c == '<') {
-                    state_ = Hex;
+                    state = Hex;
                     hexStart_ = w_; // a hex string gives its text only when it is closed
                     cid_ = 0;
                     digits_ = 0;
@@ -201,6 +199,7 @@ public:
                 }
             }
         }
+        state_ = state;
     }
 
     void finish()
@@ -213,6 +212,40 @@ public:
     }
 
 private:
+    // Whole groups of four digits at once, with the spaces between them;
+    // gives where the first byte not taken is. The write position and the
+    // table stay in registers: every text written could otherwise, as far
+    // as the compiler knows, change them.
+    const uint8_t* putWholeGroups(const uint8_t* p, const uint8_t* end)
+    {
+        const int8_t* const hex = kOperandBytes.hex;
+        const CidTable::ShortText* const texts = table_.shortTexts.data();
+        const size_t known = table_.shortTexts.size();
+        static_assert(sizeof(CidTable::ShortText) == 8 && offsetof(CidTable::ShortText, length) == 7);
+        char* w = w_;
+        while (end - p >= 4) {
+            const int a = hex[p[0]], b = hex[p[1]], c = hex[p[2]], d = hex[p[3]];
+            if ((a | b | c | d) < 0)
+                break;
+            const auto cid = static_cast<size_t>(a << 12 | b << 8 | c << 4 | d);
+            uint64_t text; // the text's bytes first, its length in the last byte
+            if (cid < known && (std::memcpy(&text, &texts[cid], sizeof text), text >> 56 <= 4)) {
+                std::memcpy(w, &text, 4);
+                w += text >> 56;
+            } else {
+                w_ = w;
+                putCid(static_cast<int>(cid));
+                w = w_;
+            }
+            p += 4;
+            if (p < end && *p == ' ')
+                ++p;
+        }
+        w_ = w;
+        return p;
+    }
+
+
     void put(char c)
     {
         if (!(dropNul_ && c == '\0'))
@@ -234,8 +267,9 @@ private:
         if (text.size() > 4) {
             const size_t at = static_cast<size_t>(w_ - out_.data());
             const size_t hexAt = static_cast<size_t>(hexStart_ - out_.data());
-            out_.resize(out_.size() + text.size());
-            w_ = out_.data() + at;
+            out_.resize(at);
+            roomEnd_ += text.size();
+            w_ = out_.room(roomEnd_ - at);
             hexStart_ = out_.data() + hexAt;
         }
         char* w = w_;
@@ -245,8 +279,8 @@ private:
     }
 
     const CidTable& table_;
-    std::string& out_;
-    const size_t used_;
+    TextBuffer& out_;
+    size_t roomEnd_; // where the room made for the text ends
     char* w_;
     const bool dropNul_;
     enum { Outside, Literal, Hex } state_ = Outside;
@@ -259,7 +293,7 @@ private:
 
 } // namespace
 
-void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::string_view suffix, std::string& out,
+void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::string_view suffix, TextBuffer& out,
                              bool dropNul)
 {
     OperandScan scan(table, out, line.size() + suffix.size(), dropNul);
@@ -268,7 +302,17 @@ void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::
     scan.finish();
 }
 
-std::string_view p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize)
+void TextBuffer::grow(size_t atLeast)
+{
+    const size_t capacity = std::max(atLeast, 2 * capacity_);
+    auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ > 0)
+        std::memcpy(bigger.get(), data_.get(), size_);
+    data_ = std::move(bigger);
+    capacity_ = capacity;
+}
+
+std::string_view p2tFlateDecode(p2tEngine& eng, p2tBytesView data, int32_t dataSize)
 {
     eng.debugLog.logWrite("p2tFlateDecode", "start dataSize=", dataSize);
     // The work array is the stream's dataSize bytes followed by one zero byte:

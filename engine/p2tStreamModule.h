@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,11 +28,42 @@ constexpr char p2tByteChar(uint8_t b)
     return (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) ? static_cast<char>(b) : ' ';
 }
 
+// Text made a piece at a time. Room is made without clearing it (the pieces
+// are written straight into it) and kept when the text is cleared: the text
+// of every content stream of a file is made in one buffer.
+class TextBuffer {
+public:
+    std::string_view view() const { return {data_.get(), size_}; }
+    size_t size() const { return size_; }
+    char* data() { return data_.get(); }
+    void clear() { size_ = 0; }
+    void append(std::string_view bytes)
+    {
+        std::memcpy(room(bytes.size()), bytes.data(), bytes.size());
+        size_ += bytes.size();
+    }
+    // Where n more bytes can be written after the text; resize() then takes
+    // in those written.
+    char* room(size_t n)
+    {
+        if (n > capacity_ - size_)
+            grow(size_ + n);
+        return data_.get() + size_;
+    }
+    void resize(size_t n) { size_ = n; } // no more than the room made
+
+private:
+    void grow(size_t atLeast);
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
 // The text of all string operands on one line (code page 932 bytes).
 std::string p2tStringOperands2Str(const CidTable& table, std::string_view line);
 // The same for the line's bytes followed by suffix, each byte taken as its own
 // character (p2tByteChar), appended to out, without NULs when dropNul.
-void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::string_view suffix, std::string& out,
+void p2tAppendStringOperands(const CidTable& table, std::string_view line, std::string_view suffix, TextBuffer& out,
                              bool dropNul);
 // Calls lineEnd(i) for each i where bytes[i] is CR or LF, in order. The
 // bytes are searched eight or sixteen at a time.
@@ -71,4 +103,4 @@ const std::string& p2tCID2Str(const CidTable& table, int32_t cid);
 
 // Inflates a "/FlateDecode" stream; sets eng.flateFailed. The bytes lie in
 // the engine's inflate buffer and stay valid until the next call.
-std::string_view p2tFlateDecode(p2tEngine& eng, const p2tBytes& data, int32_t dataSize);
+std::string_view p2tFlateDecode(p2tEngine& eng, p2tBytesView data, int32_t dataSize);

@@ -148,14 +148,29 @@ std::u16string fromCp932(std::string_view bytes)
     return out;
 }
 
-std::string utf8ToCp932(std::string_view utf8)
+namespace {
+
+// Each character that next decodes from text, in code page 932.
+template <class Next>
+std::string eachToCp932(std::string_view text, Next next)
 {
     std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();)
-        appendCp932(out, nextUtf8(utf8, i));
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();)
+        appendCp932(out, next(text, i));
     return out;
 }
+
+} // namespace
+
+std::string cp932RoundTrip(std::string_view bytes)
+{
+    // Decoding gives no surrogates (every character of the code page lies in
+    // the BMP outside them), so each character goes back on its own.
+    return eachToCp932(bytes, nextCp932);
+}
+
+std::string utf8ToCp932(std::string_view utf8) { return eachToCp932(utf8, nextUtf8); }
 
 std::string cp932ToUtf8(std::string_view bytes)
 {

@@ -42,6 +42,9 @@ std::string utf8ToCp932Text(std::string_view utf8);
 // Bytes that do not decode (a lone lead byte, an unassigned code) become "?".
 std::string toCp932(std::u16string_view text);
 std::u16string fromCp932(std::string_view bytes);
+// toCp932(fromCp932(bytes)): the bytes as reading them as text and writing
+// that text again leaves them, without the UTF-16 text in between.
+std::string cp932RoundTrip(std::string_view bytes);
 
 // The same for UTF-8, in which the program keeps paths and messages.
 std::string utf8ToCp932(std::string_view utf8);

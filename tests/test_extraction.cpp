@@ -11,6 +11,8 @@
 #include "tests/support/pdfWriter.h"
 #include "tests/support/referenceExtraction.h"
 
+#include <zlib.h>
+
 #include <random>
 
 namespace {
@@ -163,6 +165,30 @@ TEST(FlateTest, UncompressBytesWrapper)
     getArrayBounds({}, lb, ub);
     EXPECT_EQ(lb, 0);
     EXPECT_EQ(ub, 0);
+}
+
+TEST(FlateTest, CheckValuesAsZlibWorksThemOut)
+{
+    std::mt19937 rng(5);
+    for (size_t n : {0, 1, 15, 16, 17, 5551, 5552, 5553, 5569, 100003}) {
+        std::vector<uint8_t> bytes(n);
+        for (uint8_t fill : {0, 1}) { // random bytes, then all 0xFF: the largest sums
+            for (uint8_t& b : bytes)
+                b = fill ? 0xFF : static_cast<uint8_t>(rng());
+            EXPECT_EQ(adler32Of(bytes.data(), n), adler32(1, bytes.data(), static_cast<uInt>(n))) << n;
+        }
+    }
+    // A stream whose check value does not match, or is cut off and made up
+    // by the zeros after the data, fails; the sound one inflates.
+    const std::string packed = deflateBytes(std::string(3000, 'x') + "check");
+    std::vector<uint8_t> data(packed.begin(), packed.end()), buffer;
+    size_t produced = 0;
+    Inflater inflater;
+    EXPECT_TRUE(inflater.inflate(data.data(), data.size(), 1, 10000, buffer, produced));
+    EXPECT_EQ(produced, 3005u);
+    EXPECT_FALSE(inflater.inflate(data.data(), data.size() - 2, 2, 10000, buffer, produced));
+    data.back() ^= 1;
+    EXPECT_FALSE(inflater.inflate(data.data(), data.size(), 1, 10000, buffer, produced));
 }
 
 TEST(CidTableTest, LoadsExactlyTheLinesOfTheDataFile)

@@ -23,6 +23,16 @@ TEST(Cp932Test, ConvertsBothWays)
     EXPECT_EQ(toCp932(u"\u2252"), "\x81\xe0") << "of two codes for one character, the one the code page prefers";
 }
 
+TEST(Cp932Test, RoundTripAsThroughUtf16)
+{
+    // Every pair of bytes, and each lead byte left alone at the end.
+    for (int b = 0; b < 0x10000; ++b) {
+        const char pair[] = {static_cast<char>(b >> 8), static_cast<char>(b & 0xFF)};
+        for (std::string_view bytes : {std::string_view(pair, 2), std::string_view(pair + 1, 1)})
+            ASSERT_EQ(cp932RoundTrip(bytes), toCp932(fromCp932(bytes))) << b;
+    }
+}
+
 TEST(Cp932Test, CharactersWithoutAFormBecomeQuestionMarks)
 {
     EXPECT_EQ(utf8ToCp932("¥é😀"), "???");
