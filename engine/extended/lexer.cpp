@@ -1,28 +1,63 @@
 #include "engine/extended/lexer.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace pdf {
 
 namespace {
 
-// Regular bytes (neither white space nor delimiters) by table: content
-// streams are mostly numbers and operators, read a byte at a time.
-constexpr std::array<bool, 256> kRegular = [] {
-    std::array<bool, 256> regular{};
-    for (int c = 0; c < 256; ++c)
-        regular[c] = !isPdfWhite(static_cast<uint8_t>(c)) && !isPdfDelimiter(static_cast<uint8_t>(c));
-    return regular;
+// Bytes by class, for the loops content streams spend their time in:
+// numbers and operators, read a byte at a time.
+enum : uint8_t { kWhite = 1, kRegular = 2, kDigit = 4, kPoint = 8, kSign = 16 };
+constexpr std::array<uint8_t, 256> kClass = [] {
+    std::array<uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        const auto b = static_cast<uint8_t>(c);
+        if (isPdfWhite(b))
+            classes[c] = kWhite;
+        else if (!isPdfDelimiter(b))
+            classes[c] = kRegular;
+    }
+    for (int c = '0'; c <= '9'; ++c)
+        classes[c] |= kDigit;
+    classes['.'] |= kPoint;
+    classes['+'] |= kSign;
+    classes['-'] |= kSign;
+    return classes;
 }();
 
-bool isRegular(uint8_t c) { return kRegular[c]; }
+bool isRegular(uint8_t c) { return kClass[c] & kRegular; }
+
+// The end of a run of decimal digits from `p`, eight bytes at a time where
+// eight remain: numbers are most of what content streams hold.
+size_t skipDigits(const char* b, size_t p, size_t n)
+{
+    constexpr uint64_t kOnes = 0x0101010101010101;
+    for (; p + 8 <= n; p += 8) {
+        uint64_t w;
+        std::memcpy(&w, b + p, 8);
+        // A byte is a digit when its value less '0' (by xor: no borrow
+        // between bytes) is below 10; the top bit marks those that are not.
+        const uint64_t y = w ^ (kOnes * '0');
+        const uint64_t other = (((y & (kOnes * 0x7F)) + kOnes * (0x80 - 10)) | y) & (kOnes * 0x80);
+        if (other) {
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(other) : std::countl_zero(other);
+            return p + static_cast<size_t>(bit >> 3);
+        }
+    }
+    while (p < n && (kClass[static_cast<uint8_t>(b[p])] & kDigit))
+        ++p;
+    return p;
+}
 
 // Numbers as writers produce them, and as damaged files do: signs repeated
 // ("--5", taken as one), a lone point or sign (zero), no digits before the
 // point (".5"). Anything else is a keyword. Integers too long for 64 bits
 // become reals.
-bool parseNumber(std::string_view s, Token& t)
+bool parseNumber(std::string_view s, Token::Type& type, int64_t& intValue, double& realValue)
 {
     size_t i = 0;
     bool negative = false;
@@ -56,12 +91,12 @@ bool parseNumber(std::string_view s, Token& t)
     if (!digits && !point && i == 0)
         return false;
     if (!point && !overflow) {
-        t.type = Token::Type::Int;
-        t.intValue = negative ? -whole : whole;
+        type = Token::Type::Int;
+        intValue = negative ? -whole : whole;
         return true;
     }
-    t.type = Token::Type::Real;
-    t.realValue = negative ? -value : value;
+    type = Token::Type::Real;
+    realValue = negative ? -value : value;
     return true;
 }
 
@@ -71,7 +106,7 @@ void Lexer::skipWhite()
 {
     while (pos_ < bytes_.size()) {
         uint8_t c = static_cast<uint8_t>(bytes_[pos_]);
-        if (isPdfWhite(c)) {
+        if (kClass[c] & kWhite) {
             ++pos_;
         } else if (c == '%') {
             while (pos_ < bytes_.size() && bytes_[pos_] != '\r' && bytes_[pos_] != '\n')
@@ -80,6 +115,60 @@ void Lexer::skipWhite()
             break;
         }
     }
+}
+
+Lexer::Word Lexer::nextWord(std::string_view& word)
+{
+    const char* b = bytes_.data();
+    const size_t n = bytes_.size();
+    size_t p = pos_;
+    uint8_t first = 0;
+    for (;;) {
+        while (p < n && ((first = kClass[static_cast<uint8_t>(b[p])]) & kWhite))
+            ++p;
+        if (p >= n) {
+            pos_ = p;
+            return Word::End;
+        }
+        if (b[p] != '%')
+            break;
+        while (p < n && b[p] != '\r' && b[p] != '\n')
+            ++p;
+    }
+    const size_t start = p;
+    if (!(first & kRegular)) {
+        pos_ = p;
+        return Word::Other;
+    }
+    Word kind = Word::Keyword;
+    if (first & (kDigit | kPoint | kSign)) {
+        // The forms parseNumber takes: signs, then digits with one point at most.
+        while (p < n && (kClass[static_cast<uint8_t>(b[p])] & kSign))
+            ++p;
+        p = skipDigits(b, p, n);
+        if (p < n && b[p] == '.')
+            p = skipDigits(b, p + 1, n);
+        if (p >= n || !(kClass[static_cast<uint8_t>(b[p])] & kRegular)) {
+            word = std::string_view(b + start, p - start);
+            pos_ = p;
+            return Word::Number;
+        }
+    }
+    while (p < n && (kClass[static_cast<uint8_t>(b[p])] & kRegular))
+        ++p;
+    word = std::string_view(b + start, p - start);
+    pos_ = p;
+    return kind;
+}
+
+double numberValue(std::string_view word)
+{
+    Token::Type type = Token::Type::End;
+    int64_t whole = 0;
+    double real = 0;
+    if (!parseNumber(word, type, whole, real))
+        return 0;
+    return type == Token::Type::Int ? static_cast<double>(whole) : real;
 }
 
 bool Lexer::atEnd()
@@ -273,7 +362,7 @@ void Lexer::readNumberOrKeyword(Token& t)
     }
     std::string_view run = bytes_.substr(start, pos_ - start);
     uint8_t c = static_cast<uint8_t>(run[0]);
-    if (((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.') && parseNumber(run, t))
+    if ((kClass[c] & (kDigit | kPoint | kSign)) && parseNumber(run, t.type, t.intValue, t.realValue))
         return;
     t.type = Token::Type::Keyword;
     t.text.assign(run);
