@@ -1,5 +1,6 @@
 #include "engine/extended/lexer.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -31,27 +32,62 @@ constexpr std::array<uint8_t, 256> kClass = [] {
 
 bool isRegular(uint8_t c) { return kClass[c] & kRegular; }
 
+constexpr std::array<int8_t, 256> kHexValue = [] {
+    std::array<int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[c] = static_cast<int8_t>(hexDigitValue(static_cast<uint8_t>(c)));
+    return values;
+}();
+
+constexpr uint64_t kOnes = 0x0101010101010101;
+
+// Marks (with its top bit) each byte of `w` whose value is `limit` or more;
+// `limit` at most 0x80.
+constexpr uint64_t bytesOutside(uint64_t w, uint8_t limit)
+{
+    return (((w & (kOnes * 0x7F)) + kOnes * (0x80 - limit)) | w) & (kOnes * 0x80);
+}
+
+// The mark of the first byte in memory order marked in `marks`.
+uint64_t firstMark(uint64_t marks)
+{
+    return std::endian::native == std::endian::little ? marks & (0 - marks) : std::bit_floor(marks);
+}
+
+// The index of the first byte in memory order marked in `marks`; 8 for none.
+int firstMarked(uint64_t marks)
+{
+    if (!marks)
+        return 8;
+    return (std::endian::native == std::endian::little ? std::countr_zero(marks) : std::countl_zero(marks)) >> 3;
+}
+
 // The end of a run of decimal digits from `p`, eight bytes at a time where
 // eight remain: numbers are most of what content streams hold.
 size_t skipDigits(const char* b, size_t p, size_t n)
 {
-    constexpr uint64_t kOnes = 0x0101010101010101;
     for (; p + 8 <= n; p += 8) {
         uint64_t w;
         std::memcpy(&w, b + p, 8);
-        // A byte is a digit when its value less '0' (by xor: no borrow
-        // between bytes) is below 10; the top bit marks those that are not.
-        const uint64_t y = w ^ (kOnes * '0');
-        const uint64_t other = (((y & (kOnes * 0x7F)) + kOnes * (0x80 - 10)) | y) & (kOnes * 0x80);
-        if (other) {
-            const int bit = std::endian::native == std::endian::little ? std::countr_zero(other) : std::countl_zero(other);
-            return p + static_cast<size_t>(bit >> 3);
-        }
+        // A digit less '0' (by xor: no borrow between bytes) is below 10.
+        if (const uint64_t other = bytesOutside(w ^ (kOnes * '0'), 10))
+            return p + static_cast<size_t>(firstMarked(other));
     }
     while (p < n && (kClass[static_cast<uint8_t>(b[p])] & kDigit))
         ++p;
     return p;
 }
+
+// The scale of each decimal place, each the one before divided by ten just
+// as the reading of a number divides it, so that values come out the same to
+// the last bit.
+constexpr std::array<double, 24> kPlaces = [] {
+    std::array<double, 24> places{};
+    places[0] = 1;
+    for (size_t k = 1; k < places.size(); ++k)
+        places[k] = places[k - 1] / 10;
+    return places;
+}();
 
 // Numbers as writers produce them, and as damaged files do: signs repeated
 // ("--5", taken as one), a lone point or sign (zero), no digits before the
@@ -68,12 +104,13 @@ bool parseNumber(std::string_view s, Token::Type& type, int64_t& intValue, doubl
     int64_t whole = 0;
     bool overflow = false, digits = false, point = false;
     double value = 0, scale = 1;
+    size_t places = 0;
     for (; i < s.size(); ++i) {
         char c = s[i];
         if (c >= '0' && c <= '9') {
             digits = true;
             if (point) {
-                scale /= 10;
+                scale = ++places < kPlaces.size() ? kPlaces[places] : scale / 10;
                 value += (c - '0') * scale;
             } else {
                 if (whole > (INT64_MAX - 9) / 10)
@@ -139,6 +176,22 @@ Lexer::Word Lexer::nextWord(std::string_view& word)
     if (!(first & kRegular)) {
         pos_ = p;
         return Word::Other;
+    }
+    if ((first & (kDigit | kPoint)) && p + 8 <= n) {
+        // Most words are unsigned numbers shorter than eight bytes: their
+        // end is the first byte that is no digit, a point passed over once,
+        // found without a branch per byte.
+        uint64_t w;
+        std::memcpy(&w, b + p, 8);
+        uint64_t other = bytesOutside(w ^ (kOnes * '0'), 10);
+        const uint64_t points = bytesOutside(w ^ (kOnes * '.'), 1) ^ (kOnes * 0x80);
+        other ^= firstMark(other) & points;
+        const size_t end = p + static_cast<size_t>(firstMarked(other));
+        if (end < p + 8 && !(kClass[static_cast<uint8_t>(b[end])] & kRegular)) {
+            word = std::string_view(b + start, end - start);
+            pos_ = end;
+            return Word::Number;
+        }
     }
     Word kind = Word::Keyword;
     if (first & (kDigit | kPoint | kSign)) {
@@ -310,12 +363,11 @@ void Lexer::readHexString(Token& t)
 {
     t.type = Token::Type::String;
     t.hex = true;
+    const size_t close = std::min(bytes_.find('>', pos_), bytes_.size());
+    t.text.reserve((close - pos_) / 2 + 1);
     int high = -1;
-    while (pos_ < bytes_.size()) {
-        uint8_t c = static_cast<uint8_t>(bytes_[pos_++]);
-        if (c == '>')
-            break;
-        int v = hexDigitValue(c);
+    for (size_t p = pos_; p < close; ++p) {
+        const int v = kHexValue[static_cast<uint8_t>(bytes_[p])];
         if (v < 0)
             continue; // white space, and damage, are passed over
         if (high < 0) {
@@ -325,6 +377,7 @@ void Lexer::readHexString(Token& t)
             high = -1;
         }
     }
+    pos_ = close < bytes_.size() ? close + 1 : close;
     if (high >= 0)
         t.text += static_cast<char>(high << 4); // an odd final digit is followed by 0
 }

@@ -39,7 +39,7 @@ struct Token {
 
 constexpr bool isPdfWhite(uint8_t c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
 // A hexadecimal digit's value; -1 for any other byte.
-inline int hexDigitValue(uint8_t c)
+constexpr int hexDigitValue(uint8_t c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
