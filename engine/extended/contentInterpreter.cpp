@@ -136,6 +136,7 @@ private:
     }
     Operand bytesOperand(Operand::Kind kind, std::string_view bytes);
     Operand readArray(Lexer& lexer, Token& item);
+    bool startsReference(Lexer& lexer, double num);
     void clearOperands();
     void dropOlderOperands();
 
@@ -319,24 +320,34 @@ Operand Interpreter::bytesOperand(Operand::Kind kind, std::string_view bytes)
 Operand Interpreter::readArray(Lexer& lexer, Token& item)
 {
     const size_t first = arrayItems_.size();
+    std::string_view word;
     for (;;) {
+        const Lexer::Word kind = lexer.nextWord(word);
+        if (kind == Lexer::Word::Number) {
+            bool integer = false;
+            const double value = numberValue(word, integer);
+            if (!integer)
+                arrayItems_.push_back({Operand::Kind::Number, std::isfinite(value) ? value : 0});
+            else if (!startsReference(lexer, value))
+                arrayItems_.push_back({Operand::Kind::Number, value});
+            continue;
+        }
+        if (kind == Lexer::Word::Keyword) {
+            if (word == "endobj" || word == "stream") {
+                lexer.setPos(static_cast<size_t>(word.data() - lexer.bytes().data()));
+                break;
+            }
+            continue;
+        }
+        if (kind == Lexer::Word::End)
+            break;
         lexer.next(item);
-        if (item.type == Token::Type::ArrayClose || item.type == Token::Type::End)
+        if (item.type == Token::Type::ArrayClose)
             break;
         switch (item.type) {
         case Token::Type::String:
             arrayItems_.push_back(bytesOperand(Operand::Kind::String, item.text));
             continue;
-        case Token::Type::Real:
-            arrayItems_.push_back({Operand::Kind::Number, std::isfinite(item.realValue) ? item.realValue : 0});
-            continue;
-        case Token::Type::Int: {
-            Object value;
-            parseObject(lexer, item, value, 1);
-            if (value.isInt())
-                arrayItems_.push_back({Operand::Kind::Number, value.number()});
-            continue;
-        }
         case Token::Type::ArrayOpen:
         case Token::Type::DictOpen: {
             Object nested; // shows nothing, but must be read past
@@ -349,11 +360,7 @@ Operand Interpreter::readArray(Lexer& lexer, Token& item)
         case Token::Type::DictClose:
             lexer.setPos(item.start); // a damaged array ends where its object does
             break;
-        case Token::Type::Keyword:
-            if (item.text == "endobj" || item.text == "stream") {
-                lexer.setPos(item.start);
-                break;
-            }
+        case Token::Type::Keyword: // a stray ')' or '>'
             continue;
         default:
             continue; // names and braces show nothing
@@ -361,6 +368,24 @@ Operand Interpreter::readArray(Lexer& lexer, Token& item)
         break;
     }
     return {Operand::Kind::Array, 0, static_cast<uint32_t>(first), static_cast<uint32_t>(arrayItems_.size() - first)};
+}
+
+// Whether the integer `num` of an array, just read, begins "num gen R": a
+// reference, read past whole. Otherwise the lexer stays after the integer.
+bool Interpreter::startsReference(Lexer& lexer, double num)
+{
+    if (!(num >= 0 && num <= INT32_MAX))
+        return false;
+    const size_t after = lexer.pos();
+    std::string_view word;
+    bool integer = false;
+    if (lexer.nextWord(word) == Lexer::Word::Number) {
+        const double gen = numberValue(word, integer);
+        if (integer && gen >= 0 && gen <= INT32_MAX && lexer.nextWord(word) == Lexer::Word::Keyword && word == "R")
+            return true;
+    }
+    lexer.setPos(after);
+    return false;
 }
 
 void Interpreter::clearOperands()

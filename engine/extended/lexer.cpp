@@ -214,14 +214,22 @@ Lexer::Word Lexer::nextWord(std::string_view& word)
     return kind;
 }
 
-double numberValue(std::string_view word)
+double numberValue(std::string_view word, bool& integer)
 {
     Token::Type type = Token::Type::End;
     int64_t whole = 0;
     double real = 0;
+    integer = false;
     if (!parseNumber(word, type, whole, real))
         return 0;
-    return type == Token::Type::Int ? static_cast<double>(whole) : real;
+    integer = type == Token::Type::Int;
+    return integer ? static_cast<double>(whole) : real;
+}
+
+double numberValue(std::string_view word)
+{
+    bool integer = false;
+    return numberValue(word, integer);
 }
 
 bool Lexer::atEnd()

@@ -92,7 +92,9 @@ private:
 };
 
 // The value of a word `nextWord` read as a Number, as `next` reads it: an
-// integer as its double, anything else as `next` reads a real.
+// integer as its double, anything else as `next` reads a real. `integer`:
+// whether `next` reads it as an Int.
+double numberValue(std::string_view word, bool& integer);
 double numberValue(std::string_view word);
 
 // Objects nested deeper than this (arrays in arrays, dictionaries in
