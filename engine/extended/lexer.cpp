@@ -372,7 +372,6 @@ void Lexer::readHexString(Token& t)
     t.type = Token::Type::String;
     t.hex = true;
     const size_t close = std::min(bytes_.find('>', pos_), bytes_.size());
-    t.text.reserve((close - pos_) / 2 + 1);
     int high = -1;
     for (size_t p = pos_; p < close; ++p) {
         const int v = kHexValue[static_cast<uint8_t>(bytes_[p])];
