@@ -96,9 +96,11 @@ int componentsOf(const Object& colorSpace)
 struct Operand {
     enum class Kind : uint8_t { Other, Number, String, Name, Array, Dict };
     Kind kind = Kind::Other;
-    double number = 0; // 0 for anything but a number, as an object's would be
-    // String, Name: bytes of the operand bytes; Array: entries of the array
-    // items; Dict: the index of its object.
+    double number = 0; // an array's number; 0 for anything else, as an object's would be
+    // Number: its bytes in the content, read only when an operator takes
+    // it (most numbers draw paths, which no text needs); String, Name: bytes
+    // of the operand bytes; Array: entries of the array items; Dict: the
+    // index of its object.
     uint32_t start = 0;
     uint32_t size = 0;
 };
@@ -116,8 +118,16 @@ public:
 
 private:
     void run(std::string_view content, const Object& resources, int formDepth);
+    void keyword(Lexer& lexer, std::string_view word, const Object& resources, int formDepth);
     void execute(uint32_t code, const Object& resources, int formDepth);
-    double number(size_t fromEnd) const { return operands_[operands_.size() - fromEnd].number; }
+    double number(size_t fromEnd) const
+    {
+        const Operand& o = operands_[operands_.size() - fromEnd];
+        if (o.kind != Operand::Kind::Number)
+            return 0;
+        const double value = numberValue(content_.substr(o.start, o.size));
+        return std::isfinite(value) ? value : 0;
+    }
     bool numbers(size_t n) const;
     bool lastIs(Operand::Kind kind) const { return !operands_.empty() && operands_.back().kind == kind; }
     std::string_view bytesOf(const Operand& o) const
@@ -126,6 +136,7 @@ private:
     }
     Operand bytesOperand(Operand::Kind kind, std::string_view bytes);
     Operand readArray(Lexer& lexer, Token& item);
+    bool startsReference(Lexer& lexer, double num);
     void clearOperands();
     void dropOlderOperands();
 
@@ -152,6 +163,7 @@ private:
     int64_t droppedSaves_ = 0;
     Matrix tm_, tlm_;
 
+    std::string_view content_; // of the stream running: its numbers' bytes stay there
     std::vector<Operand> operands_;
     std::string operandBytes_;       // strings' and names' bytes
     std::vector<Operand> arrayItems_; // numbers and strings of array operands
@@ -222,64 +234,77 @@ void Interpreter::runPage(const Object& contents, const Object& resources)
 void Interpreter::run(std::string_view content, const Object& resources, int formDepth)
 {
     contentBytes_ += static_cast<int64_t>(content.size());
+    const std::string_view outer = content_;
+    content_ = content;
     Lexer lexer(content);
     Token t;
+    std::string_view word;
     while (!stopped_) {
-        lexer.next(t);
-        switch (t.type) {
-        case Token::Type::End:
-            return;
-        case Token::Type::Int:
-            operands_.push_back({Operand::Kind::Number, static_cast<double>(t.intValue)});
+        const Lexer::Word kind = lexer.nextWord(word);
+        if (kind == Lexer::Word::Number) {
+            operands_.push_back({Operand::Kind::Number, 0, static_cast<uint32_t>(word.data() - content.data()),
+                                 static_cast<uint32_t>(word.size())});
+        } else if (kind == Lexer::Word::Keyword) {
+            keyword(lexer, word, resources, formDepth);
+        } else if (kind == Lexer::Word::End) {
             break;
-        case Token::Type::Real:
-            operands_.push_back({Operand::Kind::Number, std::isfinite(t.realValue) ? t.realValue : 0});
-            break;
-        case Token::Type::String:
-            operands_.push_back(bytesOperand(Operand::Kind::String, t.text));
-            break;
-        case Token::Type::Name:
-            operands_.push_back(bytesOperand(Operand::Kind::Name, t.text));
-            break;
-        case Token::Type::ArrayOpen:
-            operands_.push_back(readArray(lexer, item_));
-            break;
-        case Token::Type::DictOpen: {
-            Object o;
-            parseObject(lexer, t, o);
-            Operand dict;
-            if (o.isDict()) {
-                dict = {Operand::Kind::Dict, 0, static_cast<uint32_t>(operandDicts_.size())};
-                operandDicts_.push_back(std::move(o));
-            }
-            operands_.push_back(dict);
-            break;
-        }
-        case Token::Type::Keyword: {
-            if (t.text.size() >= 4 && (t.text == "true" || t.text == "false" || t.text == "null")) {
-                operands_.emplace_back();
+        } else {
+            lexer.next(t);
+            switch (t.type) {
+            case Token::Type::String:
+                operands_.push_back(bytesOperand(Operand::Kind::String, t.text));
+                break;
+            case Token::Type::Name:
+                operands_.push_back(bytesOperand(Operand::Kind::Name, t.text));
+                break;
+            case Token::Type::ArrayOpen:
+                operands_.push_back(readArray(lexer, item_));
+                break;
+            case Token::Type::DictOpen: {
+                Object o;
+                parseObject(lexer, t, o);
+                Operand dict;
+                if (o.isDict()) {
+                    dict = {Operand::Kind::Dict, 0, static_cast<uint32_t>(operandDicts_.size())};
+                    operandDicts_.push_back(std::move(o));
+                }
+                operands_.push_back(dict);
                 break;
             }
-            if (++operators_ > limits_.maxOperators) {
-                stopped_ = true;
-                return;
+            case Token::Type::Keyword: // a stray ')' or '>'
+                keyword(lexer, t.text, resources, formDepth);
+                break;
+            default:
+                break; // a stray closing bracket or brace
             }
-            if (t.text.size() <= 3) {
-                uint32_t code = op(t.text.c_str());
-                if (code == op("BI"))
-                    skipInlineImage(lexer);
-                else
-                    execute(code, resources, formDepth);
-            }
-            clearOperands();
-            break;
-        }
-        default:
-            break; // a stray closing bracket or brace
         }
         if (operands_.size() >= kMaxOperands)
             dropOlderOperands();
     }
+    content_ = outer;
+}
+
+// Runs an operator; true, false and null are operands.
+void Interpreter::keyword(Lexer& lexer, std::string_view word, const Object& resources, int formDepth)
+{
+    if (word.size() >= 4 && (word == "true" || word == "false" || word == "null")) {
+        operands_.emplace_back();
+        return;
+    }
+    if (++operators_ > limits_.maxOperators) {
+        stopped_ = true;
+        return;
+    }
+    if (word.size() <= 3) {
+        uint32_t code = 0;
+        for (size_t i = 0; i < word.size(); ++i)
+            code |= static_cast<uint32_t>(static_cast<uint8_t>(word[i])) << (8 * i);
+        if (code == op("BI"))
+            skipInlineImage(lexer);
+        else
+            execute(code, resources, formDepth);
+    }
+    clearOperands();
 }
 
 Operand Interpreter::bytesOperand(Operand::Kind kind, std::string_view bytes)
@@ -295,24 +320,34 @@ Operand Interpreter::bytesOperand(Operand::Kind kind, std::string_view bytes)
 Operand Interpreter::readArray(Lexer& lexer, Token& item)
 {
     const size_t first = arrayItems_.size();
+    std::string_view word;
     for (;;) {
+        const Lexer::Word kind = lexer.nextWord(word);
+        if (kind == Lexer::Word::Number) {
+            bool integer = false;
+            const double value = numberValue(word, integer);
+            if (!integer)
+                arrayItems_.push_back({Operand::Kind::Number, std::isfinite(value) ? value : 0});
+            else if (!startsReference(lexer, value))
+                arrayItems_.push_back({Operand::Kind::Number, value});
+            continue;
+        }
+        if (kind == Lexer::Word::Keyword) {
+            if (word == "endobj" || word == "stream") {
+                lexer.setPos(static_cast<size_t>(word.data() - lexer.bytes().data()));
+                break;
+            }
+            continue;
+        }
+        if (kind == Lexer::Word::End)
+            break;
         lexer.next(item);
-        if (item.type == Token::Type::ArrayClose || item.type == Token::Type::End)
+        if (item.type == Token::Type::ArrayClose)
             break;
         switch (item.type) {
         case Token::Type::String:
             arrayItems_.push_back(bytesOperand(Operand::Kind::String, item.text));
             continue;
-        case Token::Type::Real:
-            arrayItems_.push_back({Operand::Kind::Number, std::isfinite(item.realValue) ? item.realValue : 0});
-            continue;
-        case Token::Type::Int: {
-            Object value;
-            parseObject(lexer, item, value, 1);
-            if (value.isInt())
-                arrayItems_.push_back({Operand::Kind::Number, value.number()});
-            continue;
-        }
         case Token::Type::ArrayOpen:
         case Token::Type::DictOpen: {
             Object nested; // shows nothing, but must be read past
@@ -325,11 +360,7 @@ Operand Interpreter::readArray(Lexer& lexer, Token& item)
         case Token::Type::DictClose:
             lexer.setPos(item.start); // a damaged array ends where its object does
             break;
-        case Token::Type::Keyword:
-            if (item.text == "endobj" || item.text == "stream") {
-                lexer.setPos(item.start);
-                break;
-            }
+        case Token::Type::Keyword: // a stray ')' or '>'
             continue;
         default:
             continue; // names and braces show nothing
@@ -337,6 +368,24 @@ Operand Interpreter::readArray(Lexer& lexer, Token& item)
         break;
     }
     return {Operand::Kind::Array, 0, static_cast<uint32_t>(first), static_cast<uint32_t>(arrayItems_.size() - first)};
+}
+
+// Whether the integer `num` of an array, just read, begins "num gen R": a
+// reference, read past whole. Otherwise the lexer stays after the integer.
+bool Interpreter::startsReference(Lexer& lexer, double num)
+{
+    if (!(num >= 0 && num <= INT32_MAX))
+        return false;
+    const size_t after = lexer.pos();
+    std::string_view word;
+    bool integer = false;
+    if (lexer.nextWord(word) == Lexer::Word::Number) {
+        const double gen = numberValue(word, integer);
+        if (integer && gen >= 0 && gen <= INT32_MAX && lexer.nextWord(word) == Lexer::Word::Keyword && word == "R")
+            return true;
+    }
+    lexer.setPos(after);
+    return false;
 }
 
 void Interpreter::clearOperands()

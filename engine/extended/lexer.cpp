@@ -1,28 +1,99 @@
 #include "engine/extended/lexer.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 namespace pdf {
 
 namespace {
 
-// Regular bytes (neither white space nor delimiters) by table: content
-// streams are mostly numbers and operators, read a byte at a time.
-constexpr std::array<bool, 256> kRegular = [] {
-    std::array<bool, 256> regular{};
-    for (int c = 0; c < 256; ++c)
-        regular[c] = !isPdfWhite(static_cast<uint8_t>(c)) && !isPdfDelimiter(static_cast<uint8_t>(c));
-    return regular;
+// Bytes by class, for the loops content streams spend their time in:
+// numbers and operators, read a byte at a time.
+enum : uint8_t { kWhite = 1, kRegular = 2, kDigit = 4, kPoint = 8, kSign = 16 };
+constexpr std::array<uint8_t, 256> kClass = [] {
+    std::array<uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        const auto b = static_cast<uint8_t>(c);
+        if (isPdfWhite(b))
+            classes[c] = kWhite;
+        else if (!isPdfDelimiter(b))
+            classes[c] = kRegular;
+    }
+    for (int c = '0'; c <= '9'; ++c)
+        classes[c] |= kDigit;
+    classes['.'] |= kPoint;
+    classes['+'] |= kSign;
+    classes['-'] |= kSign;
+    return classes;
 }();
 
-bool isRegular(uint8_t c) { return kRegular[c]; }
+bool isRegular(uint8_t c) { return kClass[c] & kRegular; }
+
+constexpr std::array<int8_t, 256> kHexValue = [] {
+    std::array<int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[c] = static_cast<int8_t>(hexDigitValue(static_cast<uint8_t>(c)));
+    return values;
+}();
+
+constexpr uint64_t kOnes = 0x0101010101010101;
+
+// Marks (with its top bit) each byte of `w` whose value is `limit` or more;
+// `limit` at most 0x80.
+constexpr uint64_t bytesOutside(uint64_t w, uint8_t limit)
+{
+    return (((w & (kOnes * 0x7F)) + kOnes * (0x80 - limit)) | w) & (kOnes * 0x80);
+}
+
+// The mark of the first byte in memory order marked in `marks`.
+uint64_t firstMark(uint64_t marks)
+{
+    return std::endian::native == std::endian::little ? marks & (0 - marks) : std::bit_floor(marks);
+}
+
+// The index of the first byte in memory order marked in `marks`; 8 for none.
+int firstMarked(uint64_t marks)
+{
+    if (!marks)
+        return 8;
+    return (std::endian::native == std::endian::little ? std::countr_zero(marks) : std::countl_zero(marks)) >> 3;
+}
+
+// The end of a run of decimal digits from `p`, eight bytes at a time where
+// eight remain: numbers are most of what content streams hold.
+size_t skipDigits(const char* b, size_t p, size_t n)
+{
+    for (; p + 8 <= n; p += 8) {
+        uint64_t w;
+        std::memcpy(&w, b + p, 8);
+        // A digit less '0' (by xor: no borrow between bytes) is below 10.
+        if (const uint64_t other = bytesOutside(w ^ (kOnes * '0'), 10))
+            return p + static_cast<size_t>(firstMarked(other));
+    }
+    while (p < n && (kClass[static_cast<uint8_t>(b[p])] & kDigit))
+        ++p;
+    return p;
+}
+
+// The scale of each decimal place, each the one before divided by ten just
+// as the reading of a number divides it, so that values come out the same to
+// the last bit.
+constexpr std::array<double, 24> kPlaces = [] {
+    std::array<double, 24> places{};
+    places[0] = 1;
+    for (size_t k = 1; k < places.size(); ++k)
+        places[k] = places[k - 1] / 10;
+    return places;
+}();
 
 // Numbers as writers produce them, and as damaged files do: signs repeated
 // ("--5", taken as one), a lone point or sign (zero), no digits before the
 // point (".5"). Anything else is a keyword. Integers too long for 64 bits
 // become reals.
-bool parseNumber(std::string_view s, Token& t)
+bool parseNumber(std::string_view s, Token::Type& type, int64_t& intValue, double& realValue)
 {
     size_t i = 0;
     bool negative = false;
@@ -33,12 +104,13 @@ bool parseNumber(std::string_view s, Token& t)
     int64_t whole = 0;
     bool overflow = false, digits = false, point = false;
     double value = 0, scale = 1;
+    size_t places = 0;
     for (; i < s.size(); ++i) {
         char c = s[i];
         if (c >= '0' && c <= '9') {
             digits = true;
             if (point) {
-                scale /= 10;
+                scale = ++places < kPlaces.size() ? kPlaces[places] : scale / 10;
                 value += (c - '0') * scale;
             } else {
                 if (whole > (INT64_MAX - 9) / 10)
@@ -56,12 +128,12 @@ bool parseNumber(std::string_view s, Token& t)
     if (!digits && !point && i == 0)
         return false;
     if (!point && !overflow) {
-        t.type = Token::Type::Int;
-        t.intValue = negative ? -whole : whole;
+        type = Token::Type::Int;
+        intValue = negative ? -whole : whole;
         return true;
     }
-    t.type = Token::Type::Real;
-    t.realValue = negative ? -value : value;
+    type = Token::Type::Real;
+    realValue = negative ? -value : value;
     return true;
 }
 
@@ -71,7 +143,7 @@ void Lexer::skipWhite()
 {
     while (pos_ < bytes_.size()) {
         uint8_t c = static_cast<uint8_t>(bytes_[pos_]);
-        if (isPdfWhite(c)) {
+        if (kClass[c] & kWhite) {
             ++pos_;
         } else if (c == '%') {
             while (pos_ < bytes_.size() && bytes_[pos_] != '\r' && bytes_[pos_] != '\n')
@@ -80,6 +152,84 @@ void Lexer::skipWhite()
             break;
         }
     }
+}
+
+Lexer::Word Lexer::nextWord(std::string_view& word)
+{
+    const char* b = bytes_.data();
+    const size_t n = bytes_.size();
+    size_t p = pos_;
+    uint8_t first = 0;
+    for (;;) {
+        while (p < n && ((first = kClass[static_cast<uint8_t>(b[p])]) & kWhite))
+            ++p;
+        if (p >= n) {
+            pos_ = p;
+            return Word::End;
+        }
+        if (b[p] != '%')
+            break;
+        while (p < n && b[p] != '\r' && b[p] != '\n')
+            ++p;
+    }
+    const size_t start = p;
+    if (!(first & kRegular)) {
+        pos_ = p;
+        return Word::Other;
+    }
+    if ((first & (kDigit | kPoint)) && p + 8 <= n) {
+        // Most words are unsigned numbers shorter than eight bytes: their
+        // end is the first byte that is no digit, a point passed over once,
+        // found without a branch per byte.
+        uint64_t w;
+        std::memcpy(&w, b + p, 8);
+        uint64_t other = bytesOutside(w ^ (kOnes * '0'), 10);
+        const uint64_t points = bytesOutside(w ^ (kOnes * '.'), 1) ^ (kOnes * 0x80);
+        other ^= firstMark(other) & points;
+        const size_t end = p + static_cast<size_t>(firstMarked(other));
+        if (end < p + 8 && !(kClass[static_cast<uint8_t>(b[end])] & kRegular)) {
+            word = std::string_view(b + start, end - start);
+            pos_ = end;
+            return Word::Number;
+        }
+    }
+    Word kind = Word::Keyword;
+    if (first & (kDigit | kPoint | kSign)) {
+        // The forms parseNumber takes: signs, then digits with one point at most.
+        while (p < n && (kClass[static_cast<uint8_t>(b[p])] & kSign))
+            ++p;
+        p = skipDigits(b, p, n);
+        if (p < n && b[p] == '.')
+            p = skipDigits(b, p + 1, n);
+        if (p >= n || !(kClass[static_cast<uint8_t>(b[p])] & kRegular)) {
+            word = std::string_view(b + start, p - start);
+            pos_ = p;
+            return Word::Number;
+        }
+    }
+    while (p < n && (kClass[static_cast<uint8_t>(b[p])] & kRegular))
+        ++p;
+    word = std::string_view(b + start, p - start);
+    pos_ = p;
+    return kind;
+}
+
+double numberValue(std::string_view word, bool& integer)
+{
+    Token::Type type = Token::Type::End;
+    int64_t whole = 0;
+    double real = 0;
+    integer = false;
+    if (!parseNumber(word, type, whole, real))
+        return 0;
+    integer = type == Token::Type::Int;
+    return integer ? static_cast<double>(whole) : real;
+}
+
+double numberValue(std::string_view word)
+{
+    bool integer = false;
+    return numberValue(word, integer);
 }
 
 bool Lexer::atEnd()
@@ -221,12 +371,10 @@ void Lexer::readHexString(Token& t)
 {
     t.type = Token::Type::String;
     t.hex = true;
+    const size_t close = std::min(bytes_.find('>', pos_), bytes_.size());
     int high = -1;
-    while (pos_ < bytes_.size()) {
-        uint8_t c = static_cast<uint8_t>(bytes_[pos_++]);
-        if (c == '>')
-            break;
-        int v = hexDigitValue(c);
+    for (size_t p = pos_; p < close; ++p) {
+        const int v = kHexValue[static_cast<uint8_t>(bytes_[p])];
         if (v < 0)
             continue; // white space, and damage, are passed over
         if (high < 0) {
@@ -236,6 +384,7 @@ void Lexer::readHexString(Token& t)
             high = -1;
         }
     }
+    pos_ = close < bytes_.size() ? close + 1 : close;
     if (high >= 0)
         t.text += static_cast<char>(high << 4); // an odd final digit is followed by 0
 }
@@ -273,7 +422,7 @@ void Lexer::readNumberOrKeyword(Token& t)
     }
     std::string_view run = bytes_.substr(start, pos_ - start);
     uint8_t c = static_cast<uint8_t>(run[0]);
-    if (((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.') && parseNumber(run, t))
+    if ((kClass[c] & (kDigit | kPoint | kSign)) && parseNumber(run, t.type, t.intValue, t.realValue))
         return;
     t.type = Token::Type::Keyword;
     t.text.assign(run);

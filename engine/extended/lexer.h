@@ -39,7 +39,7 @@ struct Token {
 
 constexpr bool isPdfWhite(uint8_t c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
 // A hexadecimal digit's value; -1 for any other byte.
-inline int hexDigitValue(uint8_t c)
+constexpr int hexDigitValue(uint8_t c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -67,6 +67,14 @@ public:
     // The same into a token the caller reuses (content streams read millions).
     void next(Token& token);
 
+    // Content streams are mostly numbers and operators: this reads one such
+    // token without a Token. `word` holds its bytes, exactly as `next` would
+    // have classed them (Number: `numberValue` gives its value). Other: the
+    // next token is of another kind; the lexer stands at its first byte for
+    // `next` to read.
+    enum class Word : uint8_t { End, Number, Keyword, Other };
+    Word nextWord(std::string_view& word);
+
     size_t pos() const { return pos_; }
     void setPos(size_t pos) { pos_ = pos < bytes_.size() ? pos : bytes_.size(); }
     std::string_view bytes() const { return bytes_; }
@@ -82,6 +90,12 @@ private:
     std::string_view bytes_;
     size_t pos_;
 };
+
+// The value of a word `nextWord` read as a Number, as `next` reads it: an
+// integer as its double, anything else as `next` reads a real. `integer`:
+// whether `next` reads it as an Int.
+double numberValue(std::string_view word, bool& integer);
+double numberValue(std::string_view word);
 
 // Objects nested deeper than this (arrays in arrays, dictionaries in
 // dictionaries) end the object: a hostile file could otherwise exhaust the

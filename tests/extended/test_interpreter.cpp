@@ -153,6 +153,7 @@ TEST(InterpreterTest, ContentSnippetsToText)
         {"BT /F1 10 Tf [(a ) -300 (b) -2000 ( c)] TJ ET", "a b c"},
         // References, names, keywords and nested objects in a TJ array show nothing.
         {"BT /F1 10 Tf [(a) 1 0 R (b) Tj /N true [(x) -3000] <</K (y)>> (c)] TJ ET", "abc"},
+        {"BT /F1 10 Tf [(a) -3000 0 R (b) 3 -3000 (c) 2 0 R (d)] TJ ET", "a b cd"},
         {"BT /F1 10 Tf 1 0 0 1 10 10 Tm (ab) Tj 1 0 0 1 20 10 Tm (cd) Tj 1 0 0 1 37 10 Tm (ef) Tj ET", "abcd ef"},
         // Next-line operators, leading, ' and ".
         {"BT /F1 10 Tf 12 TL (one) Tj T* (two) Tj (three) ' 1 2 (four) \" ET", "one|two|three|four"},

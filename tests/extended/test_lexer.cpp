@@ -2,6 +2,9 @@
 // damaged files produce.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "engine/extended/lexer.h"
 
 namespace {
@@ -49,6 +52,56 @@ TEST(LexerTest, TokensAsWritersAndDamagedFilesWriteThem)
     };
     for (const Case& c : cases)
         EXPECT_EQ(dump(c.in), c.tokens) << c.in;
+}
+
+// The content streams' quick reading of numbers and operators must class
+// and value every token as the general one does, whatever the bytes.
+TEST(LexerTest, WordsReadAsTokens)
+{
+    using namespace std::string_literals;
+    std::vector<std::string> inputs = {
+        "12 -3 +4 .5 -.25 4. --7 - + . -. 1.2.3 1..2 1-2 12a a12 T* ' \" 0.5 w /F1 3 Tf",
+        "11746.6 62.8 l 123456789012.25 1234567890123456789012 99999999999999999999.5l 7(x)8[9]10<</A 1>>11%c\n12",
+        "\r\n\t\f 1\0002 3.%x\r4 BI /W 1 ID \x01 EI 5 -0 00012345678.000012345678 1.2345678901234567"s,
+    };
+    const std::string alphabet = "0123456789.+-e \n\r\t()/<>[]{}%aT*'\0"s;
+    uint32_t seed = 12345;
+    for (int i = 0; i < 300; ++i) {
+        std::string s;
+        for (int k = 0; k < 40; ++k) {
+            seed = seed * 1103515245 + 12345;
+            s += alphabet[(seed >> 16) % alphabet.size()];
+        }
+        inputs.push_back(s);
+    }
+    for (const std::string& in : inputs) {
+        pdf::Lexer words(in), tokens(in);
+        pdf::Token t, expected;
+        std::string_view word;
+        for (;;) {
+            const pdf::Lexer::Word kind = words.nextWord(word);
+            tokens.next(expected);
+            if (kind == pdf::Lexer::Word::Other)
+                words.next(t);
+            ASSERT_EQ(words.pos(), tokens.pos()) << in;
+            if (kind == pdf::Lexer::Word::End) {
+                ASSERT_EQ(expected.type, pdf::Token::Type::End) << in;
+                break;
+            }
+            if (kind == pdf::Lexer::Word::Number) {
+                ASSERT_TRUE(expected.type == pdf::Token::Type::Int || expected.type == pdf::Token::Type::Real) << in;
+                const double value = expected.type == pdf::Token::Type::Int ? static_cast<double>(expected.intValue)
+                                                                            : expected.realValue;
+                EXPECT_EQ(pdf::numberValue(word), value) << word;
+            } else if (kind == pdf::Lexer::Word::Keyword) {
+                ASSERT_EQ(expected.type, pdf::Token::Type::Keyword) << in;
+                EXPECT_EQ(word, expected.text);
+            } else {
+                ASSERT_EQ(t.type, expected.type) << in;
+                EXPECT_EQ(t.text, expected.text);
+            }
+        }
+    }
 }
 
 TEST(LexerTest, ObjectsReferencesAndDamage)
