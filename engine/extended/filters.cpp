@@ -75,6 +75,9 @@ size_t inflatePass(std::string_view in, size_t limit, bool raw, FilterContext::Z
     } else if (inflateReset2(&z.zs, bits) != Z_OK) {
         return 0;
     }
+    // The check value is not worked out: a stream whose check fails is read
+    // up to its end all the same.
+    inflateValidate(&z.zs, 0);
     z.windowBits = bits;
     z_stream& zs = z.zs;
     // Files are at most 2 GB long: the data fits one call's count.
