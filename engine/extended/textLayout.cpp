@@ -53,6 +53,9 @@ size_t bucketOf(int64_t cx, int64_t cy, char32_t first)
 // looked up.
 constexpr double kFarAway = 1e12;
 
+// One byte more: the growth path stays a call, the rest is inline.
+[[gnu::flatten]] inline void append(std::string& out, char c) { out.push_back(c); }
+
 // The cell of a coordinate within kFarAway.
 int64_t cellNear(double v)
 {
@@ -163,7 +166,7 @@ void TextLayout::add(const PlacedText& g)
                     pending_ = Gap::None;
                 }
                 if (c < 0x80)
-                    out_ += static_cast<char>(c);
+                    append(out_, static_cast<char>(c));
                 else
                     appendUtf8(out_, c);
             }
