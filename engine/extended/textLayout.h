@@ -40,7 +40,7 @@ public:
 private:
     enum class Gap : uint8_t { None, Space, Break };
 
-    void addOther(const PlacedText& glyph);
+    [[gnu::noinline]] void addOther(const PlacedText& glyph); // kept out of add(), whose short way then stays short
     void place(const PlacedText& glyph);
     void flushAccent();
     bool duplicate(const PlacedText& glyph, char32_t first);
