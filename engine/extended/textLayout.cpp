@@ -41,10 +41,14 @@ bool isSpace(char32_t c)
 // Control characters and zero-width marks write nothing.
 bool isInvisible(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200B || c == 0xFEFF; }
 
-size_t bucketOf(int64_t cx, int64_t cy, char32_t first)
+// A bucket by cell and first character; the row's part apart, since the
+// glyphs of a line share it.
+uint64_t rowKey(int64_t cy) { return static_cast<uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full; }
+
+size_t bucketOf(int64_t cx, uint64_t row, char32_t first)
 {
     uint64_t h = static_cast<uint64_t>(cx) * 0x9E3779B97F4A7C15ull;
-    h ^= static_cast<uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full + (h >> 29);
+    h ^= row + (h >> 29);
     h ^= static_cast<uint64_t>(first) * 0x165667B19E3779F9ull + (h >> 32);
     return static_cast<size_t>(h ^ (h >> 31)) & (kBuckets - 1);
 }
@@ -351,7 +355,7 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     const int32_t oldest = std::max(seq_ - static_cast<int32_t>(kRecentGlyphs), pageStart_);
     for (int64_t i = -1; i <= 1; ++i) {
         for (int64_t j = -1; j <= 1; ++j) {
-            int32_t seq = bucketHead_[bucketOf(cx + i, cy + j, first)];
+            int32_t seq = bucketHead_[bucketOf(cx + i, rowKey(cy + j), first)];
             for (int steps = 0; seq >= 0 && seq >= oldest && steps < kMaxChainSteps; ++steps) {
                 const Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
                 if (r.seq != seq)
@@ -372,9 +376,15 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
 // beyond any lookup anyway.
 void TextLayout::index()
 {
+    double rowY = 0;
+    uint64_t row = rowKey(cellNear(rowY));
     for (int32_t seq = std::max(indexed_, seq_ - static_cast<int32_t>(kRecentGlyphs)); seq < seq_; ++seq) {
         Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
-        size_t bucket = bucketOf(cellNear(r.x), cellNear(r.y), r.first);
+        if (r.y != rowY) {
+            rowY = r.y;
+            row = rowKey(cellNear(rowY));
+        }
+        size_t bucket = bucketOf(cellNear(r.x), row, r.first);
         r.nextInBucket = bucketHead_[bucket];
         bucketHead_[bucket] = seq;
     }
