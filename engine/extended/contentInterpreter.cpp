@@ -583,6 +583,23 @@ void Interpreter::show(std::string_view bytes)
         p.direction = gs_.horizontalScale < 0 ? unit(-m.a, -m.b) : unit(m.a, m.b);
         p.size = std::fabs(size) * length(m.c, m.d);
     }
+    if (const Font::ByteTable table = font->byteTable(); table.text && !vertical) {
+        // As below, without a call per glyph.
+        const double charSpace = gs_.charSpace, wordSpace = gs_.wordSpace, horizontalScale = gs_.horizontalScale;
+        for (const char byte : bytes) {
+            const auto c = static_cast<uint8_t>(byte);
+            const double spacing = charSpace + (c == 32 ? wordSpace : 0);
+            const double advance = (table.widths[c] * scale * size + spacing) * horizontalScale;
+            p.start = {m.e, m.f};
+            tm_.translate(advance, 0);
+            m.translate(advance, 0);
+            p.end = {m.e, m.f};
+            place(table.text[c], p);
+        }
+        if (!tm_.finite())
+            tm_ = tlm_;
+        return;
+    }
     for (size_t pos = 0; pos < bytes.size();) {
         const Glyph g = font->glyphAt(bytes, pos, glyphText_);
         pos += std::max<size_t>(g.codeLength, 1); // a font that took no byte still ends

@@ -33,6 +33,14 @@ public:
     // so that a string of a million glyphs needs no memory of its own.
     virtual Glyph glyphAt(std::string_view bytes, size_t pos, std::u32string& scratch) const = 0;
     virtual bool vertical() const { return false; }
+    // A font of one-byte codes whose text and width are a table lookup: the
+    // text of each of the 256 codes and its width in glyph space (code 32
+    // takes word spacing). Null tables for any other font.
+    struct ByteTable {
+        const std::u32string* text = nullptr;
+        const double* widths = nullptr;
+    };
+    virtual ByteTable byteTable() const { return {}; }
     // Glyph space to text space: a thousandth for all but Type3 fonts, whose
     // own font matrix says.
     virtual double fontMatrixScale() const { return 0.001; }

@@ -100,6 +100,7 @@ public:
         return g;
     }
     double fontMatrixScale() const override { return scale; }
+    ByteTable byteTable() const override { return {text.data(), widths.data()}; }
 };
 
 // The built-in encoding of an embedded Type 1 font program: "dup 65 /A put"
@@ -345,6 +346,38 @@ public:
 
     Glyph glyphAt(std::string_view bytes, size_t pos, std::u32string& scratch) const override
     {
+        if (memoState_ == MemoState::Unknown)
+            memoState_ = !encoding->hasCodeSpace() || encoding->codeLengths() == 2u ? MemoState::On : MemoState::Off;
+        if (memoState_ == MemoState::Off || bytes.size() - pos < 2)
+            return lookUp(bytes, pos, scratch);
+        // Every code is two bytes: the glyphs of the codes read last are
+        // kept, since text repeats its characters.
+        const uint32_t value = static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos])) << 8
+                               | static_cast<uint8_t>(bytes[pos + 1]);
+        if (!memo_)
+            memo_ = std::make_unique<std::array<Memo, kMemoSize>>();
+        Memo& m = (*memo_)[value % kMemoSize];
+        if (m.code != value) {
+            const Glyph g = lookUp(bytes, pos, scratch);
+            if (g.text.size() > std::size(m.text))
+                return g;
+            m.code = value;
+            m.length = static_cast<uint8_t>(g.text.size());
+            std::copy(g.text.begin(), g.text.end(), m.text);
+            m.width = g.width;
+        }
+        Glyph g;
+        g.code = value;
+        g.codeLength = 2;
+        g.text = std::u32string_view(m.text, m.length);
+        g.width = m.width;
+        return g;
+    }
+    bool vertical() const override { return isVertical; }
+
+private:
+    Glyph lookUp(std::string_view bytes, size_t pos, std::u32string& scratch) const
+    {
         CMap::Code code = encoding->nextCode(bytes, pos);
         Glyph g;
         g.code = code.value;
@@ -360,9 +393,20 @@ public:
         g.width = findWidth(widths, cid).value_or(defaultWidth);
         return g;
     }
-    bool vertical() const override { return isVertical; }
 
-private:
+    // The glyphs of recently read codes, by code. A font is read by one
+    // conversion at a time, so its const reading may fill them.
+    struct Memo {
+        uint32_t code = UINT32_MAX; // none
+        uint8_t length = 0;
+        char32_t text[2] = {};
+        double width = 0;
+    };
+    static constexpr size_t kMemoSize = 512;
+    enum class MemoState : uint8_t { Unknown, On, Off };
+    mutable MemoState memoState_ = MemoState::Unknown;
+    mutable std::unique_ptr<std::array<Memo, kMemoSize>> memo_;
+
     std::u32string_view textOfCode(CMap::Code code, std::u32string& scratch) const
     {
         char32_t c = code.value;

@@ -137,6 +137,53 @@ bool parseNumber(std::string_view s, Token::Type& type, int64_t& intValue, doubl
     return true;
 }
 
+// What follows a number, read from the bytes without making tokens: most
+// numbers are followed by plain bytes that tell at once whether they begin
+// "gen R". Anything less plain (comments, signs, long digits) is Unsure and
+// read token by token.
+struct Ahead {
+    enum Kind : uint8_t { Number, Reference, Unsure } kind = Unsure;
+    int64_t gen = 0;
+    size_t end = 0; // after the R
+};
+
+Ahead referenceAhead(std::string_view bytes, size_t p)
+{
+    auto at = [&](size_t i) { return static_cast<uint8_t>(bytes[i]); };
+    auto skipWhite = [&] {
+        while (p < bytes.size() && isPdfWhite(at(p)))
+            ++p;
+    };
+    skipWhite();
+    if (p == bytes.size())
+        return {Ahead::Number};
+    uint8_t c = at(p);
+    if (c == '%' || c == '+' || c == '-' || c == '.')
+        return {};
+    if (c < '0' || c > '9')
+        return {Ahead::Number}; // no integer comes next
+    Ahead ahead;
+    const size_t digits = p;
+    while (p < bytes.size() && at(p) >= '0' && at(p) <= '9' && p - digits < 10)
+        ahead.gen = ahead.gen * 10 + (at(p++) - '0');
+    if (p == bytes.size())
+        return {Ahead::Number};
+    c = at(p);
+    if (c == '%' || (c >= '0' && c <= '9') || (!isPdfWhite(c) && !isPdfDelimiter(c)))
+        return {}; // a comment, more digits, or not an integer at all
+    if (!isPdfWhite(c))
+        return {Ahead::Number}; // a delimiter: no keyword follows the integer
+    skipWhite();
+    if (p == bytes.size() || at(p) != 'R')
+        return p < bytes.size() && at(p) == '%' ? Ahead{} : Ahead{Ahead::Number};
+    ++p;
+    if (p < bytes.size() && !isPdfWhite(at(p)) && !isPdfDelimiter(at(p)))
+        return {Ahead::Number}; // a keyword that only begins with R
+    ahead.kind = Ahead::Reference;
+    ahead.end = p;
+    return ahead;
+}
+
 } // namespace
 
 void Lexer::skipWhite()
@@ -443,6 +490,22 @@ bool parseObject(Lexer& lexer, Token& t, Object& out, int depth)
     case Token::Type::Int: {
         // "num gen R" is a reference; anything else leaves the lexer after the number.
         size_t after = lexer.pos();
+        const Ahead ahead = referenceAhead(lexer.bytes(), after);
+        switch (ahead.kind) {
+        case Ahead::Number:
+            out = Object::integer(t.intValue);
+            return true;
+        case Ahead::Reference:
+            if (t.intValue >= 0 && t.intValue <= INT32_MAX && ahead.gen <= INT32_MAX) {
+                out = Object::ref({static_cast<int32_t>(t.intValue), static_cast<int32_t>(ahead.gen)});
+                lexer.setPos(ahead.end);
+            } else {
+                out = Object::integer(t.intValue);
+            }
+            return true;
+        case Ahead::Unsure:
+            break;
+        }
         Token gen = lexer.next();
         if (gen.type == Token::Type::Int && t.intValue >= 0 && t.intValue <= INT32_MAX && gen.intValue >= 0
             && gen.intValue <= INT32_MAX) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace pdf {
 
@@ -42,25 +43,39 @@ bool isSpace(char32_t c)
 // Control characters and zero-width marks write nothing.
 bool isInvisible(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200B || c == 0xFEFF; }
 
-size_t bucketOf(int64_t cx, int64_t cy, char32_t first)
+// A bucket by cell and first character; the row's part apart, since the
+// glyphs of a line share it.
+uint64_t rowKey(int64_t cy) { return static_cast<uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full; }
+
+size_t bucketOf(int64_t cx, uint64_t row, char32_t first)
 {
     uint64_t h = static_cast<uint64_t>(cx) * 0x9E3779B97F4A7C15ull;
-    h ^= static_cast<uint64_t>(cy) * 0xC2B2AE3D27D4EB4Full + (h >> 29);
+    h ^= row + (h >> 29);
     h ^= static_cast<uint64_t>(first) * 0x165667B19E3779F9ull + (h >> 32);
     return static_cast<size_t>(h ^ (h >> 31)) & (kBuckets - 1);
 }
 
 // The cell of a coordinate; false far outside any page, where no glyph is
 // looked up.
-bool cellOf(double v, int64_t& cell)
+constexpr double kFarAway = 1e12;
+
+// One byte more: the growth path stays a call, the rest is inline.
+[[gnu::flatten]] inline void append(std::string& out, char c) { out.push_back(c); }
+
+// The cell of a coordinate within kFarAway.
+int64_t cellNear(double v)
 {
-    if (!(std::fabs(v) < 1e12))
-        return false;
     // Rounded down without a call to floor: once per glyph.
     const double q = v / kDuplicateCell;
-    cell = static_cast<int64_t>(q);
-    if (static_cast<double>(cell) > q)
-        --cell;
+    const auto cell = static_cast<int64_t>(q);
+    return static_cast<double>(cell) > q ? cell - 1 : cell;
+}
+
+bool cellOf(double v, int64_t& cell)
+{
+    if (!(std::fabs(v) < kFarAway))
+        return false;
+    cell = cellNear(v);
     return true;
 }
 
@@ -136,7 +151,47 @@ TextLayout::TextLayout(bool lineBreaks, TextSink sink) : lineBreaks_(lineBreaks)
 
 void TextLayout::add(const PlacedText& g)
 {
-    char32_t mark = g.text.size() == 1 ? combiningMark(g.text[0]) : 0;
+    // Most glyphs are one printable character or a space drawn just where
+    // the one before ended, the same way, after a glyph written once: all
+    // the rules below then come to writing it and remembering where it
+    // stands.
+    if (g.text.size() == 1 && hasPrevious_ && followable_ && !repeating_ && !accentHeld_ && pending_ != Gap::Break) {
+        const char32_t c = g.text[0];
+        const bool ascii = c >= 0x20 && c < 0x5E; // printable and no accent
+        const bool letter = (c > 0x60 && c < 0x7E) || (c >= 0x3040 && c < 0xD800); // small letters, CJK, Hangul
+        if ((ascii || letter) && std::memcmp(&g.start, &previousEnd_, sizeof(Point)) == 0
+            && std::memcmp(&g.direction, &previousDirection_, sizeof(Point)) == 0 && g.size == previousSize_
+            && finite(g.end) && !recent_.empty()) {
+            if (c == 0x20) {
+                pending_ = Gap::Space;
+            } else {
+                remember(g, c);
+                if (pending_ == Gap::Space) {
+                    if (!out_.empty() && out_.back() != ' ' && out_.back() != '\n')
+                        out_ += ' ';
+                    pending_ = Gap::None;
+                }
+                if (c < 0x80)
+                    append(out_, static_cast<char>(c));
+                else
+                    appendUtf8(out_, c);
+            }
+            previousStart_ = g.start;
+            previousEnd_ = g.end;
+            return;
+        }
+    }
+    addOther(g);
+}
+
+void TextLayout::addOther(const PlacedText& g)
+{
+    char32_t mark = 0;
+    if (g.text.size() == 1) {
+        const char32_t c = g.text[0];
+        if (c >= 0x5E && !(c > 0x60 && c < 0x7E)) // below and among the small letters no accent stands
+            mark = combiningMark(c);
+    }
     if (mark && std::isfinite(g.size) && finite(g.start) && finite(g.end)) {
         if (hasPrevious_ && pending_ == Gap::None && !out_.empty()
             && over(g, previousStart_, previousEnd_, previousDirection_, g.size)) {
@@ -172,34 +227,71 @@ void TextLayout::flushAccent()
     }
 }
 
+void TextLayout::remember(const PlacedText& g, char32_t first)
+{
+    if (!(std::fabs(g.start.x) < kFarAway) || !(std::fabs(g.start.y) < kFarAway))
+        return; // no lookup finds it
+    if (recent_.empty()) [[unlikely]] {
+        recent_.resize(kRecentGlyphs);
+        bucketHead_.assign(kBuckets, -1);
+    }
+    Recent& r = recent_[static_cast<size_t>(seq_) % kRecentGlyphs];
+    r.x = g.start.x;
+    r.y = g.start.y;
+    r.first = first;
+    r.length = static_cast<uint32_t>(g.text.size());
+    r.seq = seq_;
+    if (++seq_ == INT32_MAX) [[unlikely]]
+        restartNumbers();
+}
+
+// Numbers run on from page to page; when they would overflow they start
+// again, forgetting what was drawn before.
+void TextLayout::restartNumbers()
+{
+    seq_ = 0;
+    indexed_ = 0;
+    pageStart_ = 0;
+    std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
+}
+
 void TextLayout::place(const PlacedText& g)
 {
-    if (!finite(g.start) || !finite(g.end) || !std::isfinite(g.size)) {
-        // Nowhere on any page: its text stands on a line of its own.
-        pending_ = Gap::Break;
-        hasPrevious_ = false;
-        write(g.text);
-        return;
-    }
-    char32_t first = g.text.empty() ? 0 : g.text[0];
-    bool visible = first != 0 && !isSpace(first);
+    const char32_t first = g.text.empty() ? 0 : g.text[0];
     Gap gap = Gap::None;
-    // Only a glyph that does not simply follow the one before can be drawn
-    // over an earlier one, or one that follows a glyph drawn twice.
-    bool mayRepeat = !hasPrevious_ || repeating_;
-    if (hasPrevious_) {
-        double dx = g.start.x - previousEnd_.x, dy = g.start.y - previousEnd_.y;
-        double along = dx * previousDirection_.x + dy * previousDirection_.y;
-        double across = std::fabs(dx * previousDirection_.y - dy * previousDirection_.x);
-        double turn = g.direction.x * previousDirection_.x + g.direction.y * previousDirection_.y;
-        double lineSize = std::max(g.size, previousSize_);
-        double size = g.size > 0 ? g.size : previousSize_;
-        if (turn < kSameDirection || across > kLineShift * lineSize)
-            gap = Gap::Break;
-        else if (along > kSpaceGap * size || along < -kBackwardGap * size)
-            gap = Gap::Space;
-        mayRepeat = mayRepeat || gap != Gap::None || along < -0.01 * size || across > 0.01 * size;
+    bool mayRepeat;
+    if (hasPrevious_ && followable_ && g.start.x == previousEnd_.x && g.start.y == previousEnd_.y
+        && g.size == previousSize_ && g.direction.x == previousDirection_.x && g.direction.y == previousDirection_.y
+        && finite(g.end)) {
+        // Drawn just where the one before ended, the same way: no gap, and
+        // a repeat only after a repeat. Most glyphs come so.
+        mayRepeat = repeating_;
+    } else {
+        if (!finite(g.start) || !finite(g.end) || !std::isfinite(g.size)) {
+            // Nowhere on any page: its text stands on a line of its own.
+            pending_ = Gap::Break;
+            hasPrevious_ = false;
+            write(g.text);
+            return;
+        }
+        // Only a glyph that does not simply follow the one before can be
+        // drawn over an earlier one, or one that follows a glyph drawn twice.
+        mayRepeat = !hasPrevious_ || repeating_;
+        if (hasPrevious_) {
+            double dx = g.start.x - previousEnd_.x, dy = g.start.y - previousEnd_.y;
+            double along = dx * previousDirection_.x + dy * previousDirection_.y;
+            double across = std::fabs(dx * previousDirection_.y - dy * previousDirection_.x);
+            double turn = g.direction.x * previousDirection_.x + g.direction.y * previousDirection_.y;
+            double lineSize = std::max(g.size, previousSize_);
+            double size = g.size > 0 ? g.size : previousSize_;
+            if (turn < kSameDirection || across > kLineShift * lineSize)
+                gap = Gap::Break;
+            else if (along > kSpaceGap * size || along < -kBackwardGap * size)
+                gap = Gap::Space;
+            mayRepeat = mayRepeat || gap != Gap::None || along < -0.01 * size || across > 0.01 * size;
+        }
     }
+    const bool visible = first != 0 && !isSpace(first);
     repeating_ = visible && mayRepeat && duplicate(g, first);
     if (repeating_) {
         previousEnd_ = g.end;
@@ -208,12 +300,21 @@ void TextLayout::place(const PlacedText& g)
     pending_ = std::max(pending_, gap);
     if (visible)
         remember(g, first);
-    write(g.text);
-    hasPrevious_ = true;
+    if (g.text.size() == 1 && first > 0x20 && first < 0x7F && pending_ == Gap::None)
+        out_ += static_cast<char>(first); // as write() would, in short
+    else
+        write(g.text);
     previousStart_ = g.start;
     previousEnd_ = g.end;
-    previousDirection_ = g.direction;
-    previousSize_ = g.size;
+    if (!hasPrevious_ || g.size != previousSize_ || g.direction.x != previousDirection_.x
+        || g.direction.y != previousDirection_.y) {
+        hasPrevious_ = true;
+        previousDirection_ = g.direction;
+        previousSize_ = g.size;
+        // What the gap rules make of a glyph starting where this one ends.
+        const double turn = g.direction.x * g.direction.x + g.direction.y * g.direction.y;
+        followable_ = std::isfinite(turn) && turn >= kSameDirection && g.size >= 0;
+    }
 }
 
 void TextLayout::write(std::u32string_view text)
@@ -264,17 +365,20 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     int64_t cx, cy;
     if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
         return false;
+    if (indexed_ != seq_)
+        index();
     double tolerance = duplicateTolerance(g);
     const int32_t oldest = std::max(seq_ - static_cast<int32_t>(kRecentGlyphs), pageStart_);
     for (int64_t i = -1; i <= 1; ++i) {
         for (int64_t j = -1; j <= 1; ++j) {
-            int32_t seq = bucketHead_[bucketOf(cx + i, cy + j, first)];
+            int32_t seq = bucketHead_[bucketOf(cx + i, rowKey(cy + j), first)];
             for (int steps = 0; seq >= 0 && seq >= oldest && steps < kMaxChainSteps; ++steps) {
                 const Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
                 if (r.seq != seq)
                     break;
-                if (r.first == first && r.length == g.text.size() && std::fabs(r.x - g.start.x) <= tolerance
-                    && std::fabs(r.y - g.start.y) <= tolerance)
+                if (r.first == first && r.length == g.text.size()
+                    && std::fabs(static_cast<float>(r.x) - g.start.x) <= tolerance
+                    && std::fabs(static_cast<float>(r.y) - g.start.y) <= tolerance)
                     return true;
                 seq = r.nextInBucket;
             }
@@ -283,27 +387,24 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     return false;
 }
 
-void TextLayout::remember(const PlacedText& g, char32_t first)
+// Puts the glyphs remembered since the last lookup into their buckets, in
+// the order they were drawn; those already overwritten in the window are
+// beyond any lookup anyway.
+void TextLayout::index()
 {
-    int64_t cx, cy;
-    if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
-        return;
-    if (recent_.empty()) {
-        recent_.resize(kRecentGlyphs);
-        bucketHead_.assign(kBuckets, -1);
+    double rowY = 0;
+    uint64_t row = rowKey(cellNear(rowY));
+    for (int32_t seq = std::max(indexed_, seq_ - static_cast<int32_t>(kRecentGlyphs)); seq < seq_; ++seq) {
+        Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
+        if (r.y != rowY) {
+            rowY = r.y;
+            row = rowKey(cellNear(rowY));
+        }
+        size_t bucket = bucketOf(cellNear(r.x), row, r.first);
+        r.nextInBucket = bucketHead_[bucket];
+        bucketHead_[bucket] = seq;
     }
-    size_t bucket = bucketOf(cx, cy, first);
-    Recent& r = recent_[static_cast<size_t>(seq_) % kRecentGlyphs];
-    r = {static_cast<float>(g.start.x), static_cast<float>(g.start.y), first, static_cast<uint32_t>(g.text.size()),
-         seq_, bucketHead_[bucket]};
-    bucketHead_[bucket] = seq_;
-    // Numbers run on from page to page; when they would overflow they start
-    // again, forgetting what was drawn before.
-    if (++seq_ == INT32_MAX) {
-        seq_ = 0;
-        pageStart_ = 0;
-        std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
-    }
+    indexed_ = seq_;
 }
 
 std::string TextLayout::take()

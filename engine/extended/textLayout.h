@@ -47,10 +47,13 @@ public:
 private:
     enum class Gap : uint8_t { None, Space, Break };
 
+    [[gnu::noinline]] void addOther(const PlacedText& glyph); // kept out of add(), whose short way then stays short
     void place(const PlacedText& glyph);
     void flushAccent();
     bool duplicate(const PlacedText& glyph, char32_t first);
-    void remember(const PlacedText& glyph, char32_t first);
+    [[gnu::always_inline]] inline void remember(const PlacedText& glyph, char32_t first);
+    void restartNumbers();
+    void index();
     void write(std::u32string_view text);
 
     void handOver();
@@ -65,6 +68,7 @@ private:
     Point previousEnd_;
     Point previousDirection_;
     double previousSize_ = 0;
+    bool followable_ = false; // a glyph drawn where the previous one ended simply follows it
     Gap pending_ = Gap::None;
     bool repeating_ = false; // the last glyph was drawn over an earlier one
 
@@ -78,9 +82,10 @@ private:
 
     // Glyphs recently written, found by their place: a glyph drawn again over
     // itself is among the last few thousand, and a fixed window keeps a
-    // million-glyph page in linear time and bounded memory.
+    // million-glyph page in linear time and bounded memory. Glyphs are put
+    // into the buckets only when a lookup comes, most of them in one go.
     struct Recent {
-        float x = 0, y = 0;
+        double x = 0, y = 0; // bucketed as they are, compared rounded to float
         char32_t first = 0;
         uint32_t length = 0;
         int32_t seq = -1;
@@ -89,6 +94,7 @@ private:
     std::vector<Recent> recent_;
     std::vector<int32_t> bucketHead_;
     int32_t seq_ = 0;
+    int32_t indexed_ = 0;   // glyphs before this one are in the buckets
     int32_t pageStart_ = 0; // the first glyph of this page
 };
 

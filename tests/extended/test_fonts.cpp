@@ -112,12 +112,20 @@ TEST_F(FontsTest, CompositeFonts)
         {"<< /Subtype /Type0 /Encoding /Identity-H /DescendantFonts [<< /W [5 [[[[[1]]]] 7] 0 4294967295 300 9 2 "
          "1] >>] >>",
          std::string_view("\0\x05\0\x06\0\x07", 6), ".:300 .:7 .:300 "},
+        // codes read again, between them codes that a small table of recent
+        // glyphs would put in one place, and a ligature
+        {"<< /Subtype /Type0 /Encoding /Identity-H /ToUnicode 7 0 R /DescendantFonts [<< /W [1 [500] 3 [300] 513 "
+         "[800] 1025 [900]] >>] >>",
+         std::string_view("\0\x01\x02\x01\0\x01\0\x03\x04\x01\0\x03\x02\x01\0\x01", 16),
+         "A:500 B:800 A:500 ffi:300 C:900 ffi:300 B:800 A:500 "},
         // an embedded CMap whose /UseCMap is itself; a font that is its own descendant
         {"<< /Subtype /Type0 /Encoding 3 0 R /DescendantFonts [4 0 R] >>", "AB", ".:1000 .:1000 "},
     };
     source.add(3, pdfStream("<< /UseCMap 3 0 R >>", "1 begincodespacerange <00> <FF> endcodespacerange "
                                                     "1 begincidrange <00> <FF> 0 endcidrange"));
     source.add(4, "<< /Subtype /Type0 /DescendantFonts [4 0 R] /Encoding 3 0 R >>");
+    source.add(7, pdfStream("<< >>", "1 begincodespacerange <0000> <FFFF> endcodespacerange 4 beginbfchar "
+                                     "<0001> <0041> <0201> <0042> <0401> <0043> <0003> <006600660069> endbfchar"));
     for (const Case& c : cases)
         EXPECT_EQ(read(c.font, c.bytes), c.expected) << c.font;
 

@@ -188,6 +188,7 @@ TEST(InterpreterTest, ContentSnippetsToText)
         // Text drawn again over itself (fake bold, shadows) is written once.
         {"BT /F1 10 Tf (Bold) Tj ET BT /F1 10 Tf 0.3 0.2 Td (Bold) Tj ET BT /F1 10 Tf 30 0 Td (x) Tj ET", "Bold x"},
         {"BT /F1 10 Tf (a) Tj 0.2 0 Td (a) Tj (b) Tj ET", "ab"},
+        {"BT /F1 10 Tf 12 TL (a bcd) Tj T* (ef) Tj ET BT /F1 10 Tf 0.2 -11.9 Td (ef) Tj ( g) Tj ET", "a bcd|ef g"},
         {"BT /F1 10 Tf (aa) Tj ET", "aa"},
         {"BT /F1 10 Tf (ii) Tj ET", "ii"},
         // Accents drawn over their letter, before or after it, are its combining marks.

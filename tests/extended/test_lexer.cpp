@@ -120,6 +120,41 @@ TEST(LexerTest, ObjectsReferencesAndDamage)
     ASSERT_TRUE(pdf::parseObject(lexer, o));
     EXPECT_EQ(o.intValue(), 7);
 
+    // "num gen R" told from numbers that merely follow each other, whatever
+    // stands between and after them.
+    struct Case {
+        const char* in;
+        const char* items;
+    } cases[] = {
+        {"[1 0 R 2 0 RG 3 0 R/N 4 0%c\nR 5 +0 R 6\n0\rR]", "r1.0 i2 i0 r3.0 /N r4.0 r5.0 r6.0 "},
+        {"[7 00000000001 R 8 2147483648 R 9 0 10 0 R 11 0 R(s) 12 0 [13 0 R] 14 0 R", "r7.1 i8 i2147483648 i9 i0 r10.0 "
+                                                                                   "r11.0 s i12 i0 [] r14.0 "},
+        {"[-1 0 R 15 0.0 R 16 0 R0 17 0 <<>> 18 0 R", "i-1 i0 i15 n0 i16 i0 i17 i0 <> r18.0 "},
+    };
+    for (const Case& c : cases) {
+        pdf::Lexer arrayLexer(c.in);
+        ASSERT_TRUE(pdf::parseObject(arrayLexer, o));
+        std::string items;
+        for (const pdf::Object& item : o.arrayValue()) {
+            if (item.isRef())
+                items += "r" + std::to_string(item.refValue().num) + "." + std::to_string(item.refValue().gen);
+            else if (item.isInt())
+                items += "i" + std::to_string(item.intValue());
+            else if (item.isName())
+                items += "/" + item.text();
+            else if (item.isString())
+                items += "s";
+            else if (item.isArray())
+                items += "[]";
+            else if (item.isDict())
+                items += "<>";
+            else
+                items += "n" + std::to_string(static_cast<int>(item.number()));
+            items += ' ';
+        }
+        EXPECT_EQ(items, c.items) << c.in;
+    }
+
     // Nesting beyond the cap ends the object instead of the stack.
     std::string deep(100000, '[');
     pdf::Lexer deepLexer(deep);
