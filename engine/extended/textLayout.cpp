@@ -292,10 +292,21 @@ void TextLayout::place(const PlacedText& g)
         }
     }
     const bool visible = first != 0 && !isSpace(first);
+    if (!visible && first != 0 && repeating_) {
+        // A space within text drawn again: the redraw's own, written only
+        // before new text.
+        spaceInRepeat_ = true;
+        previousEnd_ = g.end;
+        return;
+    }
     repeating_ = visible && mayRepeat && duplicate(g, first);
     if (repeating_) {
         previousEnd_ = g.end;
         return;
+    }
+    if (spaceInRepeat_) {
+        spaceInRepeat_ = false;
+        gap = std::max(gap, Gap::Space);
     }
     pending_ = std::max(pending_, gap);
     if (visible)
@@ -418,6 +429,7 @@ std::string TextLayout::take()
     pending_ = Gap::None;
     pageStart_ = seq_; // the glyphs before are forgotten without clearing the table
     repeating_ = false;
+    spaceInRepeat_ = false;
     return page;
 }
 

@@ -71,6 +71,7 @@ private:
     bool followable_ = false; // a glyph drawn where the previous one ended simply follows it
     Gap pending_ = Gap::None;
     bool repeating_ = false; // the last glyph was drawn over an earlier one
+    bool spaceInRepeat_ = false; // a space came after it, not yet written
 
     // An accent drawn over the letter that follows it (TeX draws accents
     // before their letter and moves back): held until that letter comes,

@@ -189,6 +189,9 @@ TEST(InterpreterTest, ContentSnippetsToText)
         {"BT /F1 10 Tf (Bold) Tj ET BT /F1 10 Tf 0.3 0.2 Td (Bold) Tj ET BT /F1 10 Tf 30 0 Td (x) Tj ET", "Bold x"},
         {"BT /F1 10 Tf (a) Tj 0.2 0 Td (a) Tj (b) Tj ET", "ab"},
         {"BT /F1 10 Tf 12 TL (a bcd) Tj T* (ef) Tj ET BT /F1 10 Tf 0.2 -11.9 Td (ef) Tj ( g) Tj ET", "a bcd|ef g"},
+        // Spaces within the redraw are the redraw's; one before new text is a space.
+        {"BT /F1 10 Tf 12 TL (ab cd) Tj T* (ef) Tj ET BT /F1 10 Tf 0.2 0.1 Td (ab cd) Tj T* (ef) Tj ( g) Tj ET", "ab cd|ef g"},
+        {"BT /F1 10 Tf (ab) Tj 0.2 0 Td (ab) Tj ( cd) Tj ET", "ab cd"},
         {"BT /F1 10 Tf (aa) Tj ET", "aa"},
         {"BT /F1 10 Tf (ii) Tj ET", "ii"},
         // Accents drawn over their letter, before or after it, are its combining marks.
