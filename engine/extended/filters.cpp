@@ -98,15 +98,19 @@ size_t inflatePass(std::string_view in, size_t limit, bool raw, FilterContext::Z
 }
 
 // Inflates into out. Most streams fit the reused buffer (a fresh one for
-// each would be cleared and freed each time); a longer one goes on in
-// pieces, joined once its size is known, so that memory holds its bytes at
-// most twice and never clears them first.
+// each would be cleared and freed each time); a longer one goes on straight
+// into out, its room set aside at once for what the stream's compressed size
+// suggests and cleared a piece at a time just before inflate fills it, so
+// that its bytes are neither copied nor touched twice. Past kInflateKept the
+// output is only counted, then inflated again into room of its exact size:
+// memory holds its bytes at most once.
 void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, FilterContext::Zlib& z)
 {
     std::string& buffer = z.buffer;
     if (buffer.empty())
         buffer.resize(kInflateBuffer);
-    std::vector<std::unique_ptr<char[]>> pieces;
+    out.clear();
+    bool inOut = false;              // past the buffer: the bytes go on in out
     std::unique_ptr<char[]> discard; // past kInflateKept: only counted
     auto keep = [&](size_t produced) -> std::pair<char*, size_t> {
         if (produced < buffer.size())
@@ -116,22 +120,24 @@ void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, 
                 discard.reset(new char[kInflatePiece]);
             return {discard.get(), kInflatePiece};
         }
-        const size_t at = (produced - buffer.size()) % kInflatePiece;
-        if (at == 0)
-            pieces.emplace_back(new char[kInflatePiece]);
-        return {pieces.back().get() + at, kInflatePiece - at};
+        if (!inOut) {
+            inOut = true;
+            out.reserve(std::min({kInflateKept, limit, std::max(2 * buffer.size(), in.size() * 4)}));
+            out.assign(buffer, 0, produced);
+        }
+        out.resize(std::min(kInflateKept, produced + kInflatePiece));
+        return {out.data() + produced, out.size() - produced};
     };
     const size_t produced = inflatePass(in, limit, raw, z, keep);
-    out.clear();
     if (produced <= kInflateKept) {
-        out.reserve(produced);
-        out.append(buffer, 0, std::min(produced, buffer.size()));
-        for (const auto& piece : pieces)
-            out.append(piece.get(), std::min(kInflatePiece, produced - out.size()));
+        if (inOut)
+            out.resize(produced);
+        else
+            out.assign(buffer, 0, produced);
         return;
     }
-    pieces.clear();
     discard.reset();
+    std::string().swap(out);
     out.resize(produced);
     out.resize(inflatePass(in, produced, raw, z, [&](size_t done) -> std::pair<char*, size_t> {
         return {out.data() + done, produced - done};
