@@ -1,6 +1,7 @@
 #include "engine/extended/filters.h"
 
 #include "engine/extended/lexer.h"
+#include "platform/system.h"
 
 #include <zlib.h>
 
@@ -123,6 +124,7 @@ void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, 
         if (!inOut) {
             inOut = true;
             out.reserve(std::min({kInflateKept, limit, std::max(2 * buffer.size(), in.size() * 4)}));
+            platform::preferLargePages(out.data(), out.capacity());
             out.assign(buffer, 0, produced);
         }
         out.resize(std::min(kInflateKept, produced + kInflatePiece));
