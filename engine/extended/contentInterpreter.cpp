@@ -1,6 +1,7 @@
 #include "engine/extended/contentInterpreter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -58,6 +59,15 @@ constexpr uint32_t op(const char* s)
         v |= static_cast<uint32_t>(static_cast<uint8_t>(s[i])) << (8 * i);
     return v;
 }
+
+// The first bytes of the operators execute() acts on: the others (paths,
+// colours, images) draw no text and are passed over at once.
+constexpr std::array<bool, 256> kActedOn = [] {
+    std::array<bool, 256> firsts{};
+    for (const char c : std::string_view("BT'\"qQcDE"))
+        firsts[static_cast<uint8_t>(c)] = true;
+    return firsts;
+}();
 
 double length(double x, double y) { return std::sqrt(x * x + y * y); }
 
@@ -217,7 +227,7 @@ private:
     std::unique_ptr<char[]> window_;
     size_t capacity_ = 0;
     size_t size_ = 0;
-    static constexpr size_t kLargestWindow = 1024 * 1024;
+    static constexpr size_t kLargestWindow = 256 * 1024;
     size_t windowStep_ = kContentWindow;
 };
 
@@ -255,7 +265,13 @@ private:
     Operand bytesOperand(Operand::Kind kind, std::string_view bytes);
     Operand readArray(Lexer& lexer, Token& item);
     bool startsReference(Lexer& lexer, double num);
-    void clearOperands();
+    void clearOperands()
+    {
+        operands_.clear();
+        operandBytes_.clear();
+        arrayItems_.clear();
+        operandDicts_.clear();
+    }
     void dropOlderOperands();
 
     void moveLine(double x, double y);
@@ -483,7 +499,7 @@ void Interpreter::keyword(Lexer& lexer, std::string_view word, const Object& res
             code |= static_cast<uint32_t>(static_cast<uint8_t>(word[i])) << (8 * i);
         if (code == op("BI"))
             skipInlineImage(lexer);
-        else
+        else if (kActedOn[static_cast<uint8_t>(word[0])])
             execute(code, resources, formDepth);
     }
     clearOperands();
@@ -568,14 +584,6 @@ bool Interpreter::startsReference(Lexer& lexer, double num)
     }
     lexer.setPos(after);
     return false;
-}
-
-void Interpreter::clearOperands()
-{
-    operands_.clear();
-    operandBytes_.clear();
-    arrayItems_.clear();
-    operandDicts_.clear();
 }
 
 // Operands beyond kMaxOperands before an operator are damage: the older half
