@@ -167,7 +167,7 @@ public:
     // What the window holds: a page's first window small (most pages are
     // shorter), those after it larger, since inflate runs faster in longer
     // stretches.
-    static constexpr size_t kContentWindow = 64 * 1024;
+    static constexpr size_t kContentWindow = 16 * 1024;
     size_t nextWindow()
     {
         windowStep_ = std::min(2 * windowStep_, kLargestWindow);
