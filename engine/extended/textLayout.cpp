@@ -391,8 +391,15 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     int64_t fromX, toX, fromY, toY;
     reach(g.start.x, cx, fromX, toX);
     reach(g.start.y, cy, fromY, toY);
-    for (int64_t i = fromX; i <= toX; ++i) {
-        for (int64_t j = fromY; j <= toY; ++j) {
+    // The glyph's own cell first: a redraw is most often found there, and
+    // the neighbours are then not looked at.
+    constexpr int64_t kOrder[] = {0, -1, 1};
+    for (const int64_t i : kOrder) {
+        if (i < fromX || i > toX)
+            continue;
+        for (const int64_t j : kOrder) {
+            if (j < fromY || j > toY)
+                continue;
             int32_t seq = bucketHead_[bucketOf(cx + i, rowKey(cy + j), first)];
             for (int steps = 0; seq >= 0 && seq >= oldest && steps < kMaxChainSteps; ++steps) {
                 const Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
