@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "engine/extended/lexer.h"
@@ -140,11 +142,16 @@ public:
             std::memmove(window_.get(), window_.get() + keep, size_);
         }
         if (want > capacity_) {
-            // Not cleared first: only bytes read are ever looked at.
-            auto larger = std::make_unique_for_overwrite<char[]>(std::max(want, 2 * capacity_));
-            std::memcpy(larger.get(), window_.get(), size_);
-            window_ = std::move(larger);
-            capacity_ = std::max(want, 2 * capacity_);
+            // Grown in place where the allocator can (a large block is
+            // moved by remapping, not copied and held twice), and not
+            // cleared first: only bytes read are ever looked at.
+            const size_t capacity = std::max(want, 2 * capacity_);
+            char* larger = static_cast<char*>(std::realloc(window_.get(), capacity));
+            if (!larger)
+                throw std::bad_alloc();
+            window_.release();
+            window_.reset(larger);
+            capacity_ = capacity;
         }
         while (size_ < want && !done_)
             size_ += readSome(window_.get() + size_, want - size_);
@@ -224,7 +231,10 @@ private:
     bool separator_ = false;
     bool done_ = false;
     size_t total_ = 0;
-    std::unique_ptr<char[]> window_;
+    struct Free {
+        void operator()(char* p) const { std::free(p); }
+    };
+    std::unique_ptr<char, Free> window_;
     size_t capacity_ = 0;
     size_t size_ = 0;
     static constexpr size_t kLargestWindow = 256 * 1024;
