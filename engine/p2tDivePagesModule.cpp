@@ -146,7 +146,8 @@ void p2tWriteHeadFoot(p2tEngine& eng, int index)
         || kept.fileName != eng.currentFileName) {
         kept = {format, eng.totalPages, eng.currentFileName, headFootPieces(eng, format)};
     }
-    std::string line = "\r\n";
+    std::string& line = eng.headFootLine;
+    line.assign("\r\n");
     appendHeadFoot(line, kept.pieces, eng.pageNo);
     line += "\r\n";
     p2tOutputWrite(eng, line);

@@ -207,7 +207,8 @@ size_t p2tReader::appendTokenRun(std::string& token)
 // the end of the file): its bytes [first, end), where reading goes on (next)
 // and one past the last byte looked at (looked), which is what the reading
 // costs of the budget.
-bool p2tReader::tokenInWindow(const uint8_t* from, TokenBounds& t) const
+// Inlined into the scans: called once for every token they pass.
+[[gnu::always_inline]] inline bool p2tReader::tokenInWindow(const uint8_t* from, TokenBounds& t) const
 {
     const uint8_t* const limit = buf_ + bufLen_ - 1;
     const uint8_t* first = from;
@@ -403,9 +404,14 @@ struct p2tReader::KeySet {
 
     bool holds(const uint8_t* token, size_t n) const
     {
-        return (n >= 64 || (lengths >> n & 1) != 0)
-            && std::find(keys.begin(), keys.end(), std::string_view(reinterpret_cast<const char*>(token), n))
-                   != keys.end();
+        if (n < 64 && (lengths >> n & 1) == 0)
+            return false;
+        // The first bytes compared before the rest: most tokens differ there.
+        for (std::string_view key : keys)
+            if (key.size() == n && n > 0 && static_cast<uint8_t>(key[0]) == token[0]
+                && std::memcmp(key.data() + 1, token + 1, n - 1) == 0)
+                return true;
+        return false;
     }
 };
 
@@ -501,6 +507,26 @@ const uint8_t* p2tReader::skipChunksToKey(const uint8_t* from, const KeySet& key
     return from;
 }
 
+// Moves past up to `most` tokens that are not keys, as skipNonKeyToken one
+// after the other would, with the position and the budget kept here until
+// the last; gives how many.
+int p2tReader::skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int most)
+{
+    const uint8_t* p = from;
+    int64_t budget = budget_;
+    int n = 0;
+    for (TokenBounds t; n < most; ++n) {
+        if (!tokenInWindow(p, t) || budget <= t.looked - p || keys.holds(t.first, static_cast<size_t>(t.end - t.first)))
+            break;
+        budget -= t.looked - p;
+        p = t.next;
+    }
+    budget_ = budget;
+    pos_ += p - from;
+    from = p;
+    return n;
+}
+
 void p2tReader::skipTokensOtherThan(std::initializer_list<std::string_view> keys)
 {
     if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
@@ -510,10 +536,12 @@ void p2tReader::skipTokensOtherThan(std::initializer_list<std::string_view> keys
     // A scan that goes on past a dictionary's worth of tokens is most often in
     // stream data: from there on, runs of tokens none of which starts like a
     // key are passed a chunk at a time, when the keys start with few bytes.
-    constexpr int kTokensBeforeChunks = 12;
-    for (int n = 0; skipNonKeyToken(from, keySet); ++n)
-        if (n == kTokensBeforeChunks && keySet.fewFirsts)
-            from = skipChunksToKey(from, keySet);
+    constexpr int kTokensBeforeChunks = 13;
+    if (skipNonKeyTokens(from, keySet, kTokensBeforeChunks) < kTokensBeforeChunks)
+        return;
+    if (keySet.fewFirsts)
+        from = skipChunksToKey(from, keySet);
+    skipNonKeyTokens(from, keySet, INT_MAX);
 }
 
 bool p2tReader::readXrefEntryInWindow(int32_t& address, int32_t& gen, char& kind)

@@ -102,6 +102,7 @@ private:
     bool tokenInWindow(const uint8_t* from, TokenBounds& t) const;
     struct KeySet;
     bool skipNonKeyToken(const uint8_t*& from, const KeySet& keys);
+    int skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int most);
     const uint8_t* skipChunksToKey(const uint8_t* from, const KeySet& keys);
 
     bool open_ = false;
