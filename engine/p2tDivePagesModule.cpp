@@ -246,8 +246,7 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
     std::string filter;
     std::string spare;
     for (;;) {
-        eng.fileNo.skipTokensOtherThan({"[", "/Filter", "/Length", "stream", "endobj"});
-        std::string_view t = p2tReadTokenView(eng.fileNo, spare);
+        std::string_view t = p2tReadTokenAfterOthers(eng.fileNo, {"[", "/Filter", "/Length", "stream", "endobj"}, spare);
         if (t == "[") {
             // An array of references: each element is read in turn. An array
             // that contains itself, or arrays nested too deep, fail the page.
@@ -311,8 +310,7 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
         return false;
     }
     for (;;) {
-        eng.fileNo.skipTokensOtherThan({"endstream", "endobj", "stream"});
-        std::string_view t = p2tReadTokenView(eng.fileNo, spare);
+        std::string_view t = p2tReadTokenAfterOthers(eng.fileNo, {"endstream", "endobj", "stream"}, spare);
         if (t == "endstream" || t == "endobj")
             return true;
         if (t == "stream") {

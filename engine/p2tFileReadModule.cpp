@@ -173,12 +173,18 @@ namespace {
 
 struct TokenBytes {
     bool continues[256];
-    constexpr TokenBytes() : continues()
+    bool space[256];  // whitespace
+    bool single[256]; // a token of its own: "[", "]", "(", ")"
+    constexpr TokenBytes() : continues(), space(), single()
     {
         for (int b = 0; b < 256; ++b)
             continues[b] = true;
         for (unsigned char d : {' ', '\r', '\n', '/', '[', ']', '(', ')', '<', '>'})
             continues[d] = false;
+        for (unsigned char d : {' ', '\r', '\n'})
+            space[d] = true;
+        for (unsigned char d : {'[', ']', '(', ')'})
+            single[d] = true;
     }
 };
 constexpr TokenBytes kTokenBytes;
@@ -212,20 +218,26 @@ size_t p2tReader::appendTokenRun(std::string& token)
 {
     const uint8_t* const limit = buf_ + bufLen_ - 1;
     const uint8_t* first = from;
-    while (first < limit && isWhitespace(*first))
+    while (first < limit && kTokenBytes.space[*first])
         ++first;
     if (first >= limit)
         return false;
     const uint8_t c = *first;
     const uint8_t* end = first + 1; // one past the token's last byte
-    if (c == '[' || c == ']' || c == '(' || c == ')') {
+    if (kTokenBytes.single[c]) {
         t = {first, end, end, end};
         return true;
     }
     const bool* const continues = kTokenBytes.continues;
-    // Most tokens are short: a few bytes one at a time before the long steps.
-    for (int k = 0; k < 8 && end < limit && continues[*end]; ++k)
-        ++end;
+    // Most tokens are short: a few bytes one at a time before the long steps,
+    // with no need to watch the window's end when it lies beyond them.
+    if (limit - end > 8) {
+        for (int k = 0; k < 8 && continues[*end]; ++k)
+            ++end;
+    } else {
+        while (end < limit && continues[*end])
+            ++end;
+    }
     if (end < limit && continues[*end]) {
 #if defined(__SSE2__)
         // Sixteen bytes a step: the bytes that end a token (whitespace and
@@ -509,15 +521,21 @@ const uint8_t* p2tReader::skipChunksToKey(const uint8_t* from, const KeySet& key
 
 // Moves past up to `most` tokens that are not keys, as skipNonKeyToken one
 // after the other would, with the position and the budget kept here until
-// the last; gives how many.
-int p2tReader::skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int most)
+// the last; gives how many. When a key stops it, key gets its bounds (else
+// its first stays null).
+int p2tReader::skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int most, TokenBounds& key)
 {
     const uint8_t* p = from;
     int64_t budget = budget_;
     int n = 0;
+    key.first = nullptr;
     for (TokenBounds t; n < most; ++n) {
-        if (!tokenInWindow(p, t) || budget <= t.looked - p || keys.holds(t.first, static_cast<size_t>(t.end - t.first)))
+        if (!tokenInWindow(p, t) || budget <= t.looked - p)
             break;
+        if (keys.holds(t.first, static_cast<size_t>(t.end - t.first))) {
+            key = t;
+            break;
+        }
         budget -= t.looked - p;
         p = t.next;
     }
@@ -527,21 +545,41 @@ int p2tReader::skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int mo
     return n;
 }
 
-void p2tReader::skipTokensOtherThan(std::initializer_list<std::string_view> keys)
+bool p2tReader::skipToKey(const KeySet& keys, TokenBounds& key)
 {
+    key.first = nullptr;
     if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
-        return;
+        return false;
     const uint8_t* from = buf_ + (pos_ - bufStart_);
-    const KeySet keySet(keys);
     // A scan that goes on past a dictionary's worth of tokens is most often in
     // stream data: from there on, runs of tokens none of which starts like a
     // key are passed a chunk at a time, when the keys start with few bytes.
     constexpr int kTokensBeforeChunks = 13;
-    if (skipNonKeyTokens(from, keySet, kTokensBeforeChunks) < kTokensBeforeChunks)
-        return;
-    if (keySet.fewFirsts)
-        from = skipChunksToKey(from, keySet);
-    skipNonKeyTokens(from, keySet, INT_MAX);
+    if (skipNonKeyTokens(from, keys, kTokensBeforeChunks, key) == kTokensBeforeChunks) {
+        if (keys.fewFirsts)
+            from = skipChunksToKey(from, keys);
+        skipNonKeyTokens(from, keys, INT_MAX, key);
+    }
+    return key.first != nullptr;
+}
+
+void p2tReader::skipTokensOtherThan(std::initializer_list<std::string_view> keys)
+{
+    TokenBounds key;
+    skipToKey(KeySet(keys), key);
+}
+
+bool p2tReader::skipToKeyAndRead(std::initializer_list<std::string_view> keys, std::string_view& token)
+{
+    TokenBounds key;
+    if (!skipToKey(KeySet(keys), key))
+        return false;
+    // The key as readTokenViewInWindow reads it: its bounds are those it finds.
+    const uint8_t* const from = buf_ + (pos_ - bufStart_);
+    token = {reinterpret_cast<const char*>(key.first), static_cast<size_t>(key.end - key.first)};
+    budget_ -= key.looked - from;
+    pos_ += key.next - from;
+    return true;
 }
 
 bool p2tReader::readXrefEntryInWindow(int32_t& address, int32_t& gen, char& kind)
@@ -691,6 +729,15 @@ std::string_view p2tReadTokenView(p2tReader& fileNo, std::string& spare)
         return view;
     p2tReadToken(fileNo, spare);
     return spare;
+}
+
+std::string_view p2tReadTokenAfterOthers(p2tReader& fileNo, std::initializer_list<std::string_view> keys,
+                                         std::string& spare)
+{
+    std::string_view token;
+    if (fileNo.skipToKeyAndRead(keys, token))
+        return token;
+    return p2tReadTokenView(fileNo, spare);
 }
 
 void p2tReadToken(p2tReader& fileNo, std::string& token)

@@ -147,8 +147,8 @@ const ObjCache::Record& typedRecord(ObjCacheContext& ctx, int32_t entryNo)
         if (p2tSeek(ctx.fileNo, address)) {
             std::string spare; // reused: the scan may run through a whole content stream
             for (;;) {
-                ctx.fileNo.skipTokensOtherThan("/Type", "endobj"); // through the stream's data at speed
-                const std::string_view t = p2tReadTokenView(ctx.fileNo, spare);
+                // Through the stream's data at speed.
+                const std::string_view t = p2tReadTokenAfterOthers(ctx.fileNo, {"/Type", "endobj"}, spare);
                 if (t == "/Type") {
                     r.type = ctx.cache.internType(p2tReadTokenView(ctx.fileNo, spare));
                     break;
@@ -353,8 +353,7 @@ p2tKeyScan p2tSeekObjKey(ObjCacheContext& ctx, int32_t id, int32_t gen, std::str
         return p2tKeyScan::NotSought;
     std::string spare;
     for (;;) {
-        ctx.fileNo.skipTokensOtherThan(key, "endobj");
-        std::string_view t = p2tReadTokenView(ctx.fileNo, spare);
+        std::string_view t = p2tReadTokenAfterOthers(ctx.fileNo, {key, "endobj"}, spare);
         if (t == key)
             return p2tKeyScan::Found;
         if (t == "endobj" || p2tIsEOF(ctx.fileNo))
