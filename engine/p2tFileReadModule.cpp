@@ -395,33 +395,37 @@ private:
 // them at a glance.
 struct p2tReader::KeySet {
     std::initializer_list<std::string_view> keys;
-    uint64_t lengths = 0;           // bit n: some key has n bytes (n < 64)
-    uint8_t firsts[4] = {};         // the keys' first bytes, the first repeated to fill
-    bool fewFirsts = true;          // no more than four first bytes
+    uint64_t lengths = 0; // bit n: some key has n bytes (n < 64)
 
     explicit KeySet(std::initializer_list<std::string_view> k) : keys(k)
     {
+        for (std::string_view key : keys)
+            lengths |= key.size() < 64 ? uint64_t{1} << key.size() : 0;
+    }
+
+    // The keys' first bytes, the first repeated to fill; false when there are
+    // more than four. Asked for only by the scans that go on in chunks.
+    bool firstBytes(uint8_t (&firsts)[4]) const
+    {
         int count = 0;
         for (std::string_view key : keys) {
-            lengths |= key.size() < 64 ? uint64_t{1} << key.size() : 0;
             if (key.empty() || std::find(firsts, firsts + count, key[0]) != firsts + count)
                 continue;
             if (count == 4)
-                fewFirsts = false;
-            else
-                firsts[count++] = static_cast<uint8_t>(key[0]);
+                return false;
+            firsts[count++] = static_cast<uint8_t>(key[0]);
         }
-        std::fill(firsts + count, firsts + 4, firsts[0]);
+        std::fill(firsts + count, firsts + 4, count > 0 ? firsts[0] : uint8_t{0});
+        return true;
     }
 
     bool holds(const uint8_t* token, size_t n) const
     {
         if (n < 64 && (lengths >> n & 1) == 0)
             return false;
-        // The first bytes compared before the rest: most tokens differ there.
         for (std::string_view key : keys)
-            if (key.size() == n && n > 0 && static_cast<uint8_t>(key[0]) == token[0]
-                && std::memcmp(key.data() + 1, token + 1, n - 1) == 0)
+            if (key.size() == n
+                && std::equal(key.begin(), key.end(), token, [](char k, uint8_t t) { return static_cast<uint8_t>(k) == t; }))
                 return true;
         return false;
     }
@@ -448,9 +452,9 @@ bool p2tReader::skipNonKeyToken(const uint8_t*& from, const KeySet& keys)
 // of its chunk there, and "<<" or ">>" are read one by one. Stops before a
 // key, or where the window or the budget come near their end: the caller
 // reads on from there.
-const uint8_t* p2tReader::skipChunksToKey(const uint8_t* from, const KeySet& keys)
+const uint8_t* p2tReader::skipChunksToKey(const uint8_t* from, const KeySet& keys, const uint8_t (&firsts)[4])
 {
-    const ChunkClassifier classifier(keys.firsts);
+    const ChunkClassifier classifier(firsts);
     const uint8_t* const windowEnd = buf_ + bufLen_;
     constexpr uint64_t kAll = ~uint64_t{0}, kTop = uint64_t{1} << 63;
     const uint8_t* chunk = from; // reading stands at `from`; the bytes from there to `chunk` hold no token end
@@ -556,8 +560,8 @@ bool p2tReader::skipToKey(const KeySet& keys, TokenBounds& key)
     // key are passed a chunk at a time, when the keys start with few bytes.
     constexpr int kTokensBeforeChunks = 13;
     if (skipNonKeyTokens(from, keys, kTokensBeforeChunks, key) == kTokensBeforeChunks) {
-        if (keys.fewFirsts)
-            from = skipChunksToKey(from, keys);
+        if (uint8_t firsts[4]; keys.firstBytes(firsts))
+            from = skipChunksToKey(from, keys, firsts);
         skipNonKeyTokens(from, keys, INT_MAX, key);
     }
     return key.first != nullptr;

@@ -107,7 +107,7 @@ private:
     bool skipNonKeyToken(const uint8_t*& from, const KeySet& keys);
     int skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int most, TokenBounds& key);
     bool skipToKey(const KeySet& keys, TokenBounds& key);
-    const uint8_t* skipChunksToKey(const uint8_t* from, const KeySet& keys);
+    const uint8_t* skipChunksToKey(const uint8_t* from, const KeySet& keys, const uint8_t (&firsts)[4]);
 
     bool open_ = false;
     int fd_ = -1;
