@@ -246,7 +246,8 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
     std::string filter;
     std::string spare;
     for (;;) {
-        std::string_view t = p2tReadTokenAfterOthers(eng.fileNo, {"[", "/Filter", "/Length", "stream", "endobj"}, spare);
+        std::string_view t =
+            p2tReadTokenAfterOthers(eng.fileNo, {"[", "/Filter", "/Length", "stream", "endobj"}, spare);
         if (t == "[") {
             // An array of references: each element is read in turn. An array
             // that contains itself, or arrays nested too deep, fail the page.

@@ -282,10 +282,19 @@ size_t p2tReader::appendTokenRun(std::string& token)
     return true;
 }
 
+// Makes the window hold the read position and the byte after it, filling it
+// there (as reading the next byte would) after a seek elsewhere; false when it
+// cannot.
+bool p2tReader::windowAtPosition()
+{
+    const auto holds = [this] { return pos_ >= bufStart_ && pos_ + 1 < bufStart_ + static_cast<int64_t>(bufLen_); };
+    return holds() || (fillWindowAt(pos_) && holds());
+}
+
 bool p2tReader::readTokenViewInWindow(std::string_view& token)
 {
     TokenBounds t;
-    if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
+    if (!windowAtPosition())
         return false;
     const uint8_t* const from = buf_ + (pos_ - bufStart_);
     if (!tokenInWindow(from, t) || budget_ <= t.looked - from)
@@ -419,13 +428,14 @@ struct p2tReader::KeySet {
         return true;
     }
 
+    static bool sameByte(char k, uint8_t t) { return static_cast<uint8_t>(k) == t; }
+
     bool holds(const uint8_t* token, size_t n) const
     {
         if (n < 64 && (lengths >> n & 1) == 0)
             return false;
         for (std::string_view key : keys)
-            if (key.size() == n
-                && std::equal(key.begin(), key.end(), token, [](char k, uint8_t t) { return static_cast<uint8_t>(k) == t; }))
+            if (key.size() == n && std::equal(key.begin(), key.end(), token, sameByte))
                 return true;
         return false;
     }
@@ -552,7 +562,7 @@ int p2tReader::skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int mo
 bool p2tReader::skipToKey(const KeySet& keys, TokenBounds& key)
 {
     key.first = nullptr;
-    if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
+    if (!windowAtPosition())
         return false;
     const uint8_t* from = buf_ + (pos_ - bufStart_);
     // A scan that goes on past a dictionary's worth of tokens is most often in

@@ -96,6 +96,7 @@ public:
 
 private:
     uint8_t slowNextByte();
+    bool windowAtPosition();
     struct TokenBounds {
         const uint8_t* first;
         const uint8_t* end;
