@@ -146,7 +146,8 @@ void p2tWriteHeadFoot(p2tEngine& eng, int index)
         || kept.fileName != eng.currentFileName) {
         kept = {format, eng.totalPages, eng.currentFileName, headFootPieces(eng, format)};
     }
-    std::string line = "\r\n";
+    std::string& line = eng.headFootLine;
+    line.assign("\r\n");
     appendHeadFoot(line, kept.pieces, eng.pageNo);
     line += "\r\n";
     p2tOutputWrite(eng, line);
@@ -245,8 +246,8 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
     std::string filter;
     std::string spare;
     for (;;) {
-        eng.fileNo.skipTokensOtherThan({"[", "/Filter", "/Length", "stream", "endobj"});
-        std::string_view t = p2tReadTokenView(eng.fileNo, spare);
+        std::string_view t =
+            p2tReadTokenAfterOthers(eng.fileNo, {"[", "/Filter", "/Length", "stream", "endobj"}, spare);
         if (t == "[") {
             // An array of references: each element is read in turn. An array
             // that contains itself, or arrays nested too deep, fail the page.
@@ -310,8 +311,7 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
         return false;
     }
     for (;;) {
-        eng.fileNo.skipTokensOtherThan({"endstream", "endobj", "stream"});
-        std::string_view t = p2tReadTokenView(eng.fileNo, spare);
+        std::string_view t = p2tReadTokenAfterOthers(eng.fileNo, {"endstream", "endobj", "stream"}, spare);
         if (t == "endstream" || t == "endobj")
             return true;
         if (t == "stream") {

@@ -80,6 +80,7 @@ struct p2tEngine {
         std::vector<std::string> pieces; // empty: none made yet
     };
     HeadFootPieces headFootPieces[2];
+    std::string headFootLine; // a page's header or footer, made in the same room each time
 
     // The extended reading mode's per-file state.
     p2tExtendedState extended;

@@ -173,12 +173,18 @@ namespace {
 
 struct TokenBytes {
     bool continues[256];
-    constexpr TokenBytes() : continues()
+    bool space[256];  // whitespace
+    bool single[256]; // a token of its own: "[", "]", "(", ")"
+    constexpr TokenBytes() : continues(), space(), single()
     {
         for (int b = 0; b < 256; ++b)
             continues[b] = true;
         for (unsigned char d : {' ', '\r', '\n', '/', '[', ']', '(', ')', '<', '>'})
             continues[d] = false;
+        for (unsigned char d : {' ', '\r', '\n'})
+            space[d] = true;
+        for (unsigned char d : {'[', ']', '(', ')'})
+            single[d] = true;
     }
 };
 constexpr TokenBytes kTokenBytes;
@@ -207,24 +213,31 @@ size_t p2tReader::appendTokenRun(std::string& token)
 // the end of the file): its bytes [first, end), where reading goes on (next)
 // and one past the last byte looked at (looked), which is what the reading
 // costs of the budget.
-bool p2tReader::tokenInWindow(const uint8_t* from, TokenBounds& t) const
+// Inlined into the scans: called once for every token they pass.
+[[gnu::always_inline]] inline bool p2tReader::tokenInWindow(const uint8_t* from, TokenBounds& t) const
 {
     const uint8_t* const limit = buf_ + bufLen_ - 1;
     const uint8_t* first = from;
-    while (first < limit && isWhitespace(*first))
+    while (first < limit && kTokenBytes.space[*first])
         ++first;
     if (first >= limit)
         return false;
     const uint8_t c = *first;
     const uint8_t* end = first + 1; // one past the token's last byte
-    if (c == '[' || c == ']' || c == '(' || c == ')') {
+    if (kTokenBytes.single[c]) {
         t = {first, end, end, end};
         return true;
     }
     const bool* const continues = kTokenBytes.continues;
-    // Most tokens are short: a few bytes one at a time before the long steps.
-    for (int k = 0; k < 8 && end < limit && continues[*end]; ++k)
-        ++end;
+    // Most tokens are short: a few bytes one at a time before the long steps,
+    // with no need to watch the window's end when it lies beyond them.
+    if (limit - end > 8) {
+        for (int k = 0; k < 8 && continues[*end]; ++k)
+            ++end;
+    } else {
+        while (end < limit && continues[*end])
+            ++end;
+    }
     if (end < limit && continues[*end]) {
 #if defined(__SSE2__)
         // Sixteen bytes a step: the bytes that end a token (whitespace and
@@ -269,10 +282,19 @@ bool p2tReader::tokenInWindow(const uint8_t* from, TokenBounds& t) const
     return true;
 }
 
+// Makes the window hold the read position and the byte after it, filling it
+// there (as reading the next byte would) after a seek elsewhere; false when it
+// cannot.
+bool p2tReader::windowAtPosition()
+{
+    const auto holds = [this] { return pos_ >= bufStart_ && pos_ + 1 < bufStart_ + static_cast<int64_t>(bufLen_); };
+    return holds() || (fillWindowAt(pos_) && holds());
+}
+
 bool p2tReader::readTokenViewInWindow(std::string_view& token)
 {
     TokenBounds t;
-    if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
+    if (!windowAtPosition())
         return false;
     const uint8_t* const from = buf_ + (pos_ - bufStart_);
     if (!tokenInWindow(from, t) || budget_ <= t.looked - from)
@@ -382,30 +404,40 @@ private:
 // them at a glance.
 struct p2tReader::KeySet {
     std::initializer_list<std::string_view> keys;
-    uint64_t lengths = 0;           // bit n: some key has n bytes (n < 64)
-    uint8_t firsts[4] = {};         // the keys' first bytes, the first repeated to fill
-    bool fewFirsts = true;          // no more than four first bytes
+    uint64_t lengths = 0; // bit n: some key has n bytes (n < 64)
 
     explicit KeySet(std::initializer_list<std::string_view> k) : keys(k)
     {
+        for (std::string_view key : keys)
+            lengths |= key.size() < 64 ? uint64_t{1} << key.size() : 0;
+    }
+
+    // The keys' first bytes, the first repeated to fill; false when there are
+    // more than four. Asked for only by the scans that go on in chunks.
+    bool firstBytes(uint8_t (&firsts)[4]) const
+    {
         int count = 0;
         for (std::string_view key : keys) {
-            lengths |= key.size() < 64 ? uint64_t{1} << key.size() : 0;
             if (key.empty() || std::find(firsts, firsts + count, key[0]) != firsts + count)
                 continue;
             if (count == 4)
-                fewFirsts = false;
-            else
-                firsts[count++] = static_cast<uint8_t>(key[0]);
+                return false;
+            firsts[count++] = static_cast<uint8_t>(key[0]);
         }
-        std::fill(firsts + count, firsts + 4, firsts[0]);
+        std::fill(firsts + count, firsts + 4, count > 0 ? firsts[0] : uint8_t{0});
+        return true;
     }
+
+    static bool sameByte(char k, uint8_t t) { return static_cast<uint8_t>(k) == t; }
 
     bool holds(const uint8_t* token, size_t n) const
     {
-        return (n >= 64 || (lengths >> n & 1) != 0)
-            && std::find(keys.begin(), keys.end(), std::string_view(reinterpret_cast<const char*>(token), n))
-                   != keys.end();
+        if (n < 64 && (lengths >> n & 1) == 0)
+            return false;
+        for (std::string_view key : keys)
+            if (key.size() == n && std::equal(key.begin(), key.end(), token, sameByte))
+                return true;
+        return false;
     }
 };
 
@@ -430,9 +462,9 @@ bool p2tReader::skipNonKeyToken(const uint8_t*& from, const KeySet& keys)
 // of its chunk there, and "<<" or ">>" are read one by one. Stops before a
 // key, or where the window or the budget come near their end: the caller
 // reads on from there.
-const uint8_t* p2tReader::skipChunksToKey(const uint8_t* from, const KeySet& keys)
+const uint8_t* p2tReader::skipChunksToKey(const uint8_t* from, const KeySet& keys, const uint8_t (&firsts)[4])
 {
-    const ChunkClassifier classifier(keys.firsts);
+    const ChunkClassifier classifier(firsts);
     const uint8_t* const windowEnd = buf_ + bufLen_;
     constexpr uint64_t kAll = ~uint64_t{0}, kTop = uint64_t{1} << 63;
     const uint8_t* chunk = from; // reading stands at `from`; the bytes from there to `chunk` hold no token end
@@ -501,19 +533,67 @@ const uint8_t* p2tReader::skipChunksToKey(const uint8_t* from, const KeySet& key
     return from;
 }
 
-void p2tReader::skipTokensOtherThan(std::initializer_list<std::string_view> keys)
+// Moves past up to `most` tokens that are not keys, as skipNonKeyToken one
+// after the other would, with the position and the budget kept here until
+// the last; gives how many. When a key stops it, key gets its bounds (else
+// its first stays null).
+int p2tReader::skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int most, TokenBounds& key)
 {
-    if (pos_ < bufStart_ || pos_ + 1 >= bufStart_ + static_cast<int64_t>(bufLen_))
-        return;
+    const uint8_t* p = from;
+    int64_t budget = budget_;
+    int n = 0;
+    key.first = nullptr;
+    for (TokenBounds t; n < most; ++n) {
+        if (!tokenInWindow(p, t) || budget <= t.looked - p)
+            break;
+        if (keys.holds(t.first, static_cast<size_t>(t.end - t.first))) {
+            key = t;
+            break;
+        }
+        budget -= t.looked - p;
+        p = t.next;
+    }
+    budget_ = budget;
+    pos_ += p - from;
+    from = p;
+    return n;
+}
+
+bool p2tReader::skipToKey(const KeySet& keys, TokenBounds& key)
+{
+    key.first = nullptr;
+    if (!windowAtPosition())
+        return false;
     const uint8_t* from = buf_ + (pos_ - bufStart_);
-    const KeySet keySet(keys);
     // A scan that goes on past a dictionary's worth of tokens is most often in
     // stream data: from there on, runs of tokens none of which starts like a
     // key are passed a chunk at a time, when the keys start with few bytes.
-    constexpr int kTokensBeforeChunks = 12;
-    for (int n = 0; skipNonKeyToken(from, keySet); ++n)
-        if (n == kTokensBeforeChunks && keySet.fewFirsts)
-            from = skipChunksToKey(from, keySet);
+    constexpr int kTokensBeforeChunks = 13;
+    if (skipNonKeyTokens(from, keys, kTokensBeforeChunks, key) == kTokensBeforeChunks) {
+        if (uint8_t firsts[4]; keys.firstBytes(firsts))
+            from = skipChunksToKey(from, keys, firsts);
+        skipNonKeyTokens(from, keys, INT_MAX, key);
+    }
+    return key.first != nullptr;
+}
+
+void p2tReader::skipTokensOtherThan(std::initializer_list<std::string_view> keys)
+{
+    TokenBounds key;
+    skipToKey(KeySet(keys), key);
+}
+
+bool p2tReader::skipToKeyAndRead(std::initializer_list<std::string_view> keys, std::string_view& token)
+{
+    TokenBounds key;
+    if (!skipToKey(KeySet(keys), key))
+        return false;
+    // The key as readTokenViewInWindow reads it: its bounds are those it finds.
+    const uint8_t* const from = buf_ + (pos_ - bufStart_);
+    token = {reinterpret_cast<const char*>(key.first), static_cast<size_t>(key.end - key.first)};
+    budget_ -= key.looked - from;
+    pos_ += key.next - from;
+    return true;
 }
 
 bool p2tReader::readXrefEntryInWindow(int32_t& address, int32_t& gen, char& kind)
@@ -663,6 +743,15 @@ std::string_view p2tReadTokenView(p2tReader& fileNo, std::string& spare)
         return view;
     p2tReadToken(fileNo, spare);
     return spare;
+}
+
+std::string_view p2tReadTokenAfterOthers(p2tReader& fileNo, std::initializer_list<std::string_view> keys,
+                                         std::string& spare)
+{
+    std::string_view token;
+    if (fileNo.skipToKeyAndRead(keys, token))
+        return token;
+    return p2tReadTokenView(fileNo, spare);
 }
 
 void p2tReadToken(p2tReader& fileNo, std::string& token)

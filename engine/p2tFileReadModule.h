@@ -85,6 +85,9 @@ public:
     // scans that look for a key through data of no interest.
     void skipTokensOtherThan(std::string_view a, std::string_view b) { skipTokensOtherThan({a, b}); }
     void skipTokensOtherThan(std::initializer_list<std::string_view> keys);
+    // The same, then reads the key it stopped before as readTokenViewInWindow
+    // would; false, with the key not read, when it stopped short of one.
+    bool skipToKeyAndRead(std::initializer_list<std::string_view> keys, std::string_view& token);
     // Reads a cross-reference entry in its usual form (two runs of digits of
     // 32-bit values and "n" or "f", each followed by one whitespace byte)
     // straight from the window, as reading its three tokens would; false,
@@ -93,6 +96,7 @@ public:
 
 private:
     uint8_t slowNextByte();
+    bool windowAtPosition();
     struct TokenBounds {
         const uint8_t* first;
         const uint8_t* end;
@@ -102,7 +106,9 @@ private:
     bool tokenInWindow(const uint8_t* from, TokenBounds& t) const;
     struct KeySet;
     bool skipNonKeyToken(const uint8_t*& from, const KeySet& keys);
-    const uint8_t* skipChunksToKey(const uint8_t* from, const KeySet& keys);
+    int skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int most, TokenBounds& key);
+    bool skipToKey(const KeySet& keys, TokenBounds& key);
+    const uint8_t* skipChunksToKey(const uint8_t* from, const KeySet& keys, const uint8_t (&firsts)[4]);
 
     bool open_ = false;
     int fd_ = -1;
@@ -162,6 +168,11 @@ void p2tReadToken(p2tReader& fileNo, std::string& token);
 // there, else into spare: valid until the reader or spare is next used. For
 // scans that only compare or convert the tokens they read.
 std::string_view p2tReadTokenView(p2tReader& fileNo, std::string& spare);
+// Moves past the tokens other than keys (skipTokensOtherThan) and reads the
+// next token as p2tReadTokenView does: one of the keys, unless the file or
+// the object ends first.
+std::string_view p2tReadTokenAfterOthers(p2tReader& fileNo, std::initializer_list<std::string_view> keys,
+                                         std::string& spare);
 int32_t p2tGetFileLength(p2tReader& fileNo);
 
 // Whole-file operations (the CID table loader uses them).

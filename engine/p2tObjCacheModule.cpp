@@ -27,6 +27,7 @@ void ObjCache::reset()
     hashed_ = 0;
     types_.resize(2);
     typeIndex_ = {{"UNKNOWN", kUnknown}, {"???", kNoType}};
+    lastType_ = kUnknown;
 }
 
 void ObjCache::release()
@@ -37,6 +38,7 @@ void ObjCache::release()
     hashed_ = 0;
     types_.resize(2);
     typeIndex_ = {{"UNKNOWN", kUnknown}, {"???", kNoType}};
+    lastType_ = kUnknown;
 }
 
 size_t ObjCache::slotFor(int32_t id, int32_t gen) const
@@ -105,12 +107,15 @@ int32_t ObjCache::find(int32_t id, int32_t gen) const
     return entryNo == 0 ? -1 : entryNo;
 }
 
-uint32_t ObjCache::internType(const std::string& type)
+uint32_t ObjCache::internType(std::string_view type)
 {
-    auto [it, added] = typeIndex_.try_emplace(type, static_cast<uint32_t>(types_.size()));
+    if (types_[lastType_] == type)
+        return lastType_;
+    auto [it, added] = typeIndex_.try_emplace(std::string(type), static_cast<uint32_t>(types_.size()));
     if (added)
-        types_.push_back(type);
-    return it->second;
+        types_.emplace_back(type);
+    lastType_ = it->second;
+    return lastType_;
 }
 
 void p2tObjCacheInit(ObjCache& cache) { cache.reset(); }
@@ -129,19 +134,23 @@ int32_t p2tObjCacheFind(const ObjCache& cache, int32_t id, int32_t gen)
     return cache.find(id, gen);
 }
 
-ObjCacheEntry p2tGetObjCache(ObjCacheContext& ctx, int32_t entryNo)
+namespace {
+
+// An entry's record, its type found first when not yet known: what
+// p2tGetObjCache copies, for the callers that need no copy.
+const ObjCache::Record& typedRecord(ObjCacheContext& ctx, int32_t entryNo)
 {
     ObjCache::Record& r = ctx.cache.record(entryNo);
     if (r.type == ObjCache::kUnknown) {
         int32_t saved = p2tGetPosition(ctx.fileNo);
         int32_t address = r.address;
         if (p2tSeek(ctx.fileNo, address)) {
-            std::string t; // reused: the scan may run through a whole content stream
+            std::string spare; // reused: the scan may run through a whole content stream
             for (;;) {
-                ctx.fileNo.skipTokensOtherThan("/Type", "endobj"); // through the stream's data at speed
-                p2tReadToken(ctx.fileNo, t);
+                // Through the stream's data at speed.
+                const std::string_view t = p2tReadTokenAfterOthers(ctx.fileNo, {"/Type", "endobj"}, spare);
                 if (t == "/Type") {
-                    r.type = ctx.cache.internType(p2tGetToken(ctx.fileNo));
+                    r.type = ctx.cache.internType(p2tReadTokenView(ctx.fileNo, spare));
                     break;
                 }
                 if (t == "endobj") {
@@ -154,6 +163,14 @@ ObjCacheEntry p2tGetObjCache(ObjCacheContext& ctx, int32_t entryNo)
         }
         p2tSeek(ctx.fileNo, saved);
     }
+    return r;
+}
+
+} // namespace
+
+ObjCacheEntry p2tGetObjCache(ObjCacheContext& ctx, int32_t entryNo)
+{
+    const ObjCache::Record& r = typedRecord(ctx, entryNo);
     ObjCacheEntry e;
     e.id = r.id;
     e.gen = r.gen;
@@ -167,7 +184,7 @@ std::string p2tGetObjType(ObjCacheContext& ctx, int32_t id, int32_t gen)
     int32_t entryNo = p2tObjCacheFind(ctx.cache, id, gen);
     if (entryNo == -1)
         return {};
-    return p2tGetObjCache(ctx, entryNo).objType;
+    return ctx.cache.typeName(typedRecord(ctx, entryNo).type);
 }
 
 bool p2tSeekObj(ObjCacheContext& ctx, int32_t id, int32_t gen)
@@ -175,7 +192,7 @@ bool p2tSeekObj(ObjCacheContext& ctx, int32_t id, int32_t gen)
     int32_t entryNo = p2tObjCacheFind(ctx.cache, id, gen);
     if (entryNo == -1)
         return false;
-    int32_t address = p2tGetObjCache(ctx, entryNo).address;
+    int32_t address = typedRecord(ctx, entryNo).address;
     return p2tSeek(ctx.fileNo, address);
 }
 
@@ -336,8 +353,7 @@ p2tKeyScan p2tSeekObjKey(ObjCacheContext& ctx, int32_t id, int32_t gen, std::str
         return p2tKeyScan::NotSought;
     std::string spare;
     for (;;) {
-        ctx.fileNo.skipTokensOtherThan(key, "endobj");
-        std::string_view t = p2tReadTokenView(ctx.fileNo, spare);
+        std::string_view t = p2tReadTokenAfterOthers(ctx.fileNo, {key, "endobj"}, spare);
         if (t == key)
             return p2tKeyScan::Found;
         if (t == "endobj" || p2tIsEOF(ctx.fileNo))

@@ -43,7 +43,7 @@ public:
     int32_t find(int32_t id, int32_t gen) const;
     Record& record(int32_t entryNo) { return records_[static_cast<size_t>(entryNo - 1)]; }
     const std::string& typeName(uint32_t type) const { return types_[type]; }
-    uint32_t internType(const std::string& type);
+    uint32_t internType(std::string_view type);
 
     // Where the newest section's trailer begins, when the tokens before it
     // hold none that the root lookup looks for; -1 otherwise.
@@ -71,6 +71,7 @@ private:
     size_t hashed_ = 0;
     std::vector<std::string> types_{"UNKNOWN", "???"};
     std::unordered_map<std::string, uint32_t> typeIndex_{{"UNKNOWN", 0}, {"???", 1}};
+    uint32_t lastType_ = kUnknown; // the type interned last: most objects share a few types
 };
 
 // Everything the cache operations work on: the open file, its cache and the
