@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace pdf {
 
@@ -147,7 +148,17 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-TextLayout::TextLayout(bool lineBreaks, TextSink sink) : lineBreaks_(lineBreaks), sink_(std::move(sink)) {}
+TextLayout::TextLayout(bool lineBreaks, TextSink sink) : lineBreaks_(lineBreaks), sink_(std::move(sink))
+{
+    forgetClosedSpan();
+}
+
+// An empty span, which no glyph is near.
+void TextLayout::forgetClosedSpan()
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    closedSpan_ = {inf, -inf, inf, -inf};
+}
 
 void TextLayout::add(const PlacedText& g)
 {
@@ -234,6 +245,23 @@ void TextLayout::remember(const PlacedText& g, char32_t first)
     if (recent_.empty()) [[unlikely]] {
         recent_.resize(kRecentGlyphs);
         bucketHead_.assign(kBuckets, -1);
+        runs_.resize(kRuns);
+        open_ = {g.start.y, g.start.x, g.start.x, seq_};
+    }
+    if (g.start.y == open_.y) {
+        open_.maxX = std::max(open_.maxX, g.start.x);
+        open_.minX = std::min(open_.minX, g.start.x);
+    } else {
+        if (seq_ > pageStart_) { // it holds glyphs of this page
+            closedSpan_.minX = std::min(closedSpan_.minX, open_.minX);
+            closedSpan_.maxX = std::max(closedSpan_.maxX, open_.maxX);
+            closedSpan_.minY = std::min(closedSpan_.minY, open_.y);
+            closedSpan_.maxY = std::max(closedSpan_.maxY, open_.y);
+        }
+        runs_[runNext_] = open_;
+        runNext_ = (runNext_ + 1) % kRuns;
+        runsClosed_ = std::min(runsClosed_ + 1, kRuns);
+        open_ = {g.start.y, g.start.x, g.start.x, seq_};
     }
     Recent& r = recent_[static_cast<size_t>(seq_) % kRecentGlyphs];
     r.x = g.start.x;
@@ -253,6 +281,8 @@ void TextLayout::restartNumbers()
     indexed_ = 0;
     pageStart_ = 0;
     std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
+    runsClosed_ = 0;
+    open_.firstSeq = 0;
 }
 
 void TextLayout::place(const PlacedText& g)
@@ -376,10 +406,12 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     int64_t cx, cy;
     if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
         return false;
-    if (indexed_ != seq_)
-        index();
     double tolerance = duplicateTolerance(g);
     const int32_t oldest = std::max(seq_ - static_cast<int32_t>(kRecentGlyphs), pageStart_);
+    if (!mayBeNear(g, tolerance, oldest))
+        return false;
+    if (indexed_ != seq_)
+        index();
     for (int64_t i = -1; i <= 1; ++i) {
         for (int64_t j = -1; j <= 1; ++j) {
             int32_t seq = bucketHead_[bucketOf(cx + i, rowKey(cy + j), first)];
@@ -398,6 +430,36 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     return false;
 }
 
+// False when no glyph from `oldest` on can be within `tolerance` of the
+// glyph, as duplicate() compares them (rounded to float, which keeps the
+// order of the origins and so the span of a run); true when one may be, or
+// when the runs kept do not reach back that far.
+bool TextLayout::mayBeNear(const PlacedText& g, double tolerance, int32_t oldest) const
+{
+    auto near = [&](const Run& run) {
+        return std::fabs(static_cast<float>(run.y) - g.start.y) <= tolerance
+               && !(static_cast<float>(run.maxX) - g.start.x < -tolerance)
+               && !(static_cast<float>(run.minX) - g.start.x > tolerance);
+    };
+    if (seq_ <= oldest)
+        return false; // nothing remembered on this page
+    if (near(open_))
+        return true;
+    if (static_cast<float>(closedSpan_.maxY) - g.start.y < -tolerance
+        || static_cast<float>(closedSpan_.minY) - g.start.y > tolerance
+        || static_cast<float>(closedSpan_.maxX) - g.start.x < -tolerance
+        || static_cast<float>(closedSpan_.minX) - g.start.x > tolerance)
+        return false; // nor any run closed on this page
+    int32_t from = open_.firstSeq; // the first glyph of the run looked at last
+    for (size_t i = 1; i <= runsClosed_ && from > oldest; ++i) {
+        const Run& run = runs_[(runNext_ + kRuns - i) % kRuns];
+        if (near(run))
+            return true;
+        from = run.firstSeq;
+    }
+    return from > oldest;
+}
+
 // Puts the glyphs remembered since the last lookup into their buckets, in
 // the order they were drawn; those already overwritten in the window are
 // beyond any lookup anyway.
@@ -405,7 +467,9 @@ void TextLayout::index()
 {
     double rowY = 0;
     uint64_t row = rowKey(cellNear(rowY));
-    for (int32_t seq = std::max(indexed_, seq_ - static_cast<int32_t>(kRecentGlyphs)); seq < seq_; ++seq) {
+    // Those of earlier pages are beyond any lookup too: left out.
+    for (int32_t seq = std::max({indexed_, seq_ - static_cast<int32_t>(kRecentGlyphs), pageStart_}); seq < seq_;
+         ++seq) {
         Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
         if (r.y != rowY) {
             rowY = r.y;
@@ -428,6 +492,7 @@ std::string TextLayout::take()
     hasPrevious_ = false;
     pending_ = Gap::None;
     pageStart_ = seq_; // the glyphs before are forgotten without clearing the table
+    forgetClosedSpan();
     repeating_ = false;
     spaceInRepeat_ = false;
     return page;

@@ -53,6 +53,8 @@ private:
     bool duplicate(const PlacedText& glyph, char32_t first);
     [[gnu::always_inline]] inline void remember(const PlacedText& glyph, char32_t first);
     void restartNumbers();
+    void forgetClosedSpan();
+    bool mayBeNear(const PlacedText& glyph, double tolerance, int32_t oldest) const;
     void index();
     void write(std::u32string_view text);
 
@@ -97,6 +99,26 @@ private:
     int32_t seq_ = 0;
     int32_t indexed_ = 0;   // glyphs before this one are in the buckets
     int32_t pageStart_ = 0; // the first glyph of this page
+
+    // The same glyphs as runs on one baseline, with the span of their
+    // origins: most lookups find no run near them and need no buckets at
+    // all. The open run is kept apart; older ones in a small ring, and a
+    // lookup reaching beyond them uses the buckets.
+    struct Run {
+        double y = 0, minX = 0, maxX = 0;
+        int32_t firstSeq = 0;
+    };
+    static constexpr size_t kRuns = 64;
+    Run open_;
+    std::vector<Run> runs_; // ring of the runs closed, kRuns long once the first glyph comes
+    size_t runsClosed_ = 0; // how many runs the ring holds, up to kRuns
+    size_t runNext_ = 0;    // where the next closed run goes
+    // The span of the runs closed on this page: a line below all before it
+    // is answered here.
+    struct Span {
+        double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    };
+    Span closedSpan_;
 };
 
 // Appends `c` to `out` as UTF-8; code points that are not characters
