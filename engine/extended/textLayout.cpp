@@ -24,7 +24,6 @@ constexpr double kSameDirection = 0.95;
 // letters are at least their width apart.
 constexpr double kDuplicateShift = 0.1;
 constexpr double kDuplicateCell = 4; // user space units; tolerances never exceed it
-constexpr size_t kRecentGlyphs = 2048;
 constexpr size_t kBuckets = 4096; // a power of two
 constexpr int kMaxChainSteps = 32;
 // Text held before it goes to the sink.
@@ -58,10 +57,8 @@ size_t bucketOf(int64_t cx, uint64_t row, char32_t first)
 
 // The cell of a coordinate; false far outside any page, where no glyph is
 // looked up.
-constexpr double kFarAway = 1e12;
+constexpr double kFarAway = kLayoutFarAway;
 
-// One byte more: the growth path stays a call, the rest is inline.
-[[gnu::flatten]] inline void append(std::string& out, char c) { out.push_back(c); }
 
 // The cell of a coordinate within kFarAway.
 int64_t cellNear(double v)
@@ -160,42 +157,13 @@ void TextLayout::forgetClosedSpan()
     closedSpan_ = {inf, -inf, inf, -inf};
 }
 
-void TextLayout::add(const PlacedText& g)
+void TextLayout::addOther(const PlacedText& g)
 {
-    // Most glyphs are one printable character or a space drawn just where
-    // the one before ended, the same way, after a glyph written once: all
-    // the rules below then come to writing it and remembering where it
-    // stands.
-    if (g.text.size() == 1 && hasPrevious_ && followable_ && !repeating_ && !accentHeld_ && pending_ != Gap::Break) {
-        const char32_t c = g.text[0];
-        const bool ascii = c >= 0x20 && c < 0x5E; // printable and no accent
-        const bool letter = (c > 0x60 && c < 0x7E) || (c >= 0x3040 && c < 0xD800); // small letters, CJK, Hangul
-        if ((ascii || letter) && std::memcmp(&g.start, &previousEnd_, sizeof(Point)) == 0
-            && std::memcmp(&g.direction, &previousDirection_, sizeof(Point)) == 0 && g.size == previousSize_
-            && finite(g.end) && !recent_.empty()) {
-            if (c == 0x20) {
-                pending_ = Gap::Space;
-            } else {
-                remember(g, c);
-                if (pending_ == Gap::Space) {
-                    if (!out_.empty() && out_.back() != ' ' && out_.back() != '\n')
-                        out_ += ' ';
-                    pending_ = Gap::None;
-                }
-                if (c < 0x80)
-                    append(out_, static_cast<char>(c));
-                else
-                    appendUtf8(out_, c);
-            }
-            previousStart_ = g.start;
-            previousEnd_ = g.end;
-            return;
-        }
-    }
-    addOther(g);
+    addAnyway(g);
+    quick_ = hasPrevious_ && followable_ && !repeating_ && !accentHeld_ && pending_ != Gap::Break;
 }
 
-void TextLayout::addOther(const PlacedText& g)
+void TextLayout::addAnyway(const PlacedText& g)
 {
     char32_t mark = 0;
     if (g.text.size() == 1) {
@@ -238,39 +206,28 @@ void TextLayout::flushAccent()
     }
 }
 
-void TextLayout::remember(const PlacedText& g, char32_t first)
+void TextLayout::startRecent(const PlacedText& g)
 {
-    if (!(std::fabs(g.start.x) < kFarAway) || !(std::fabs(g.start.y) < kFarAway))
-        return; // no lookup finds it
-    if (recent_.empty()) [[unlikely]] {
-        recent_.resize(kRecentGlyphs);
-        bucketHead_.assign(kBuckets, -1);
-        runs_.resize(kRuns);
-        open_ = {g.start.y, g.start.x, g.start.x, seq_};
+    recent_.resize(kRecentGlyphs);
+    bucketHead_.assign(kBuckets, -1);
+    runs_.resize(kRuns);
+    open_ = {g.start.y, g.start.x, g.start.x, seq_};
+}
+
+// A glyph off the open run's baseline: the run is closed, the glyph opens
+// the next.
+void TextLayout::closeRun(const PlacedText& g)
+{
+    if (seq_ > pageStart_) { // it holds glyphs of this page
+        closedSpan_.minX = std::min(closedSpan_.minX, open_.minX);
+        closedSpan_.maxX = std::max(closedSpan_.maxX, open_.maxX);
+        closedSpan_.minY = std::min(closedSpan_.minY, open_.y);
+        closedSpan_.maxY = std::max(closedSpan_.maxY, open_.y);
     }
-    if (g.start.y == open_.y) {
-        open_.maxX = std::max(open_.maxX, g.start.x);
-        open_.minX = std::min(open_.minX, g.start.x);
-    } else {
-        if (seq_ > pageStart_) { // it holds glyphs of this page
-            closedSpan_.minX = std::min(closedSpan_.minX, open_.minX);
-            closedSpan_.maxX = std::max(closedSpan_.maxX, open_.maxX);
-            closedSpan_.minY = std::min(closedSpan_.minY, open_.y);
-            closedSpan_.maxY = std::max(closedSpan_.maxY, open_.y);
-        }
-        runs_[runNext_] = open_;
-        runNext_ = (runNext_ + 1) % kRuns;
-        runsClosed_ = std::min(runsClosed_ + 1, kRuns);
-        open_ = {g.start.y, g.start.x, g.start.x, seq_};
-    }
-    Recent& r = recent_[static_cast<size_t>(seq_) % kRecentGlyphs];
-    r.x = g.start.x;
-    r.y = g.start.y;
-    r.first = first;
-    r.length = static_cast<uint32_t>(g.text.size());
-    r.seq = seq_;
-    if (++seq_ == INT32_MAX) [[unlikely]]
-        restartNumbers();
+    runs_[runNext_] = open_;
+    runNext_ = (runNext_ + 1) % kRuns;
+    runsClosed_ = std::min(runsClosed_ + 1, kRuns);
+    open_ = {g.start.y, g.start.x, g.start.x, seq_};
 }
 
 // Numbers run on from page to page; when they would overflow they start
@@ -490,6 +447,7 @@ std::string TextLayout::take()
     tookText_ = handedOver_ || !page.empty();
     handedOver_ = false;
     hasPrevious_ = false;
+    quick_ = false;
     pending_ = Gap::None;
     pageStart_ = seq_; // the glyphs before are forgotten without clearing the table
     forgetClosedSpan();
