@@ -6,7 +6,7 @@
 # corpus item and prints the table (also written to bench/results.md) and
 # the PASS/FAIL checks.
 #
-# Knobs (environment): BENCH_RUNS (5) runs per measurement, BENCH_ROUNDS (11)
+# Knobs (environment): BENCH_RUNS (5) rounds of runs per item, BENCH_ROUNDS (11)
 # rounds of the interleaved linearity runs, BENCH_BUDGET
 # (100) seconds after which a measurement stops repeating, BENCH_TIMEOUT (60)
 # seconds after which one process is stopped, BENCH_BUILD (build-bench),
@@ -128,35 +128,75 @@ fi
 printf 'item\ttool\twall\tcpu\trss_kb\tfailed\truns\ttimed_out\n' >"$RESULTS"
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
-measure() { # item tool [measure options] -- command...
-  local item=$1 tool=$2
-  shift 2
-  say "  $item / $tool"
-  local line
-  line=$("$MEASURE" --runs "$RUNS" --budget "$BUDGET" --timeout "$TIMEOUT" --log "$OUT/stderr.log" "$@" 2>>"$OUT/runs.log")
-  printf '%s\t%s\t%s\n' "$item" "$tool" "$(tr ' ' '\t' <<<"$line")" >>"$RESULTS"
+# The tools of one item run in rounds, one run of each per round, so that
+# the ratios between them compare runs made side by side: the machine's slow
+# spells come and go within seconds and would otherwise fall on one tool's
+# runs and not on another's. A tool stops repeating once another run would
+# take its runs past the budget, or when a run is stopped.
+command_of() { # item tool: sets cmd to bench-measure's options and command
+  local item=$1 tool=$2 pdf=$C/$1.pdf list=$OUT/folder2000.list
+  case $item/$tool in
+    folder2000/scrivlet) cmd=(-- "$CLI" --overwrite "${default[@]}" "${jobs[@]}" "$C/folder2000") ;;
+    folder2000/extended) cmd=(-- "$CLI" --overwrite "${extended[@]}" "${jobs[@]}" "$C/folder2000") ;;
+    folder2000/floor) cmd=(--each "$list" -- "$FLOOR" {}) ;;
+    folder2000/pdftotext) cmd=(--each "$list" -- pdftotext {} "$WORK/pdftotext/{name}.txt") ;;
+    folder2000/mutool) cmd=(--each "$list" -- mutool draw -F txt -o "$WORK/mutool/{name}.txt" {}) ;;
+    */scrivlet) cmd=(-- "$CLI" --overwrite "${default[@]}" "${jobs[@]}" "$pdf") ;;
+    */extended) cmd=(-- "$CLI" --overwrite "${extended[@]}" "${jobs[@]}" "$pdf") ;;
+    */floor) cmd=(-- "$FLOOR" "$pdf") ;;
+    */pdftotext) cmd=(-- pdftotext "$pdf" "$WORK/pdftotext/$item.txt") ;;
+    */mutool) cmd=(-- mutool draw -F txt -o "$WORK/mutool/$item.txt" "$pdf") ;;
+  esac
+}
+timing_runs=$OUT/timing-runs.tsv
+: >"$timing_runs"
+measure() { # item tool...
+  local item=$1 tool round line wall timed_out
+  shift
+  local -A spent=() done_=()
+  for ((round = 1; round <= RUNS; round++)); do
+    for tool in "$@"; do
+      [ -n "${done_[$tool]:-}" ] && continue
+      [ "$round" = 1 ] && say "  $item / $tool"
+      command_of "$item" "$tool"
+      line=$("$MEASURE" --runs 1 --timeout "$TIMEOUT" --log "$OUT/stderr.log" "${cmd[@]}" 2>>"$OUT/runs.log")
+      printf '%s\t%s\t%s\n' "$item" "$tool" "$(tr ' ' '\t' <<<"$line")" >>"$timing_runs"
+      read -r wall _ _ _ _ timed_out <<<"$line"
+      spent[$tool]=$(awk -v a="${spent[$tool]:-0}" -v b="$wall" 'BEGIN { print a + b }')
+      if [ "$timed_out" = 1 ] || awk -v s="${spent[$tool]}" -v w="$wall" -v b="$BUDGET" 'BEGIN { exit !(s + w > b) }'; then
+        done_[$tool]=1
+      fi
+    done
+  done
 }
 
 C=$WORK/corpus
 if [ "${BENCH_LINEAR_ONLY:-0}" != 1 ]; then
-  say "Timing (median of up to $RUNS runs, $BUDGET s budget per measurement)"
-  item=folder2000
-  measure $item scrivlet -- "$CLI" --overwrite "${default[@]}" "${jobs[@]}" "$C/folder2000"
-  [ ${#extended[@]} -gt 0 ] && measure $item extended -- "$CLI" --overwrite "${extended[@]}" "${jobs[@]}" "$C/folder2000"
-  measure $item floor --each "$OUT/folder2000.list" -- "$FLOOR" {}
-  measure $item pdftotext --each "$OUT/folder2000.list" -- pdftotext {} "$WORK/pdftotext/{name}.txt"
-  measure $item mutool --each "$OUT/folder2000.list" -- mutool draw -F txt -o "$WORK/mutool/{name}.txt" {}
+  say "Timing (median of up to $RUNS interleaved runs, $BUDGET s budget per measurement)"
+  tools=(scrivlet)
+  [ ${#extended[@]} -gt 0 ] && tools+=(extended)
+  tools+=(floor pdftotext mutool)
   # book1000-objstm is book1000 with its objects in object streams: the
   # default mode refuses it (its cell shows the failed runs), extended
   # reading reads it.
-  for item in book1000 book1000-objstm stream8mb drawing8mb objects200k pages30k; do
-    pdf=$C/$item.pdf
-    measure $item scrivlet -- "$CLI" --overwrite "${default[@]}" "${jobs[@]}" "$pdf"
-    [ ${#extended[@]} -gt 0 ] && measure $item extended -- "$CLI" --overwrite "${extended[@]}" "${jobs[@]}" "$pdf"
-    measure $item floor -- "$FLOOR" "$pdf"
-    measure $item pdftotext -- pdftotext "$pdf" "$WORK/pdftotext/$item.txt"
-    measure $item mutool -- mutool draw -F txt -o "$WORK/mutool/$item.txt" "$pdf"
+  for item in folder2000 book1000 book1000-objstm stream8mb drawing8mb objects200k pages30k; do
+    measure $item "${tools[@]}"
   done
+  # Per item and tool the medians of its runs, in bench-measure's format;
+  # failures and stops as in its last run.
+  sort -t$'\t' -k1,2 -s "$timing_runs" | awk -F'\t' -v OFS='\t' '
+  function med(list,    v, n, i, j, x) {
+    n = split(list, v, " ")
+    for (i = 2; i <= n; i++) { x = v[i]; for (j = i - 1; j >= 1 && v[j] + 0 > x + 0; j--) v[j + 1] = v[j]; v[j + 1] = x }
+    return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+  }
+  function flush() { if (key != "") print key, med(w), med(c), int(med(r)), failed, runs, stopped }
+  {
+    k = $1 OFS $2
+    if (k != key) { flush(); key = k; w = c = r = ""; runs = 0 }
+    w = w " " $3; c = c " " $4; r = r " " $5; failed = $6; stopped = $8; runs++
+  }
+  END { flush() }' >>"$RESULTS"
 fi
 # The linearity checks compare costs per page and per object between items,
 # so their runs are interleaved, one run of each per round for several
@@ -296,7 +336,7 @@ END {
   printf "# Scrivlet benchmark\n\n"
   printf "Machine: %s cores, %s, %s memory; load average %s before, %s after.\n\n", nproc, cpu, mem, load1, load2
   printf "Program: %s at %s, run as `scrivlet-cli --overwrite --no-extended%s PATH` (default mode) and `scrivlet-cli --overwrite --extended%s PATH` (extended reading); the floor, pdftotext and mutool run as one process at a time. Files are read and written on %s. Whole run: %d s.\n\n", cli_version, commit, (jobs == "" ? "" : " " jobs), (jobs == "" ? "" : " " jobs), place, elapsed
-  printf "Each cell: median wall s / CPU s (user+sys, all threads) / peak RSS MB (2^20 bytes), of up to %d runs; a measurement stops repeating once its runs pass %d s, and a process is stopped after %d s. Runs gives the counts for default/extended/floor/pdftotext/mutool.\n\n", runs, budget, timeout
+  printf "Each cell: median wall s / CPU s (user+sys, all threads) / peak RSS MB (2^20 bytes), of up to %d runs made in rounds, one run of each tool per round; a measurement stops repeating once its runs pass %d s, and a process is stopped after %d s. Runs gives the counts for default/extended/floor/pdftotext/mutool.\n\n", runs, budget, timeout
   printf "| Item | Pages | Objects | scrivlet-cli | scrivlet-cli --extended | floor | pdftotext | mutool | Runs |\n"
   printf "|---|---:|---:|---|---|---|---|---|---|\n"
   for (i = 1; i <= n; i++) {

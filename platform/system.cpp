@@ -1,5 +1,6 @@
 #include "platform/system.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -66,6 +67,21 @@ bool writeAll(int fd, std::string_view data)
         data.remove_prefix(static_cast<size_t>(n));
     }
     return true;
+}
+
+void preferLargePages(void* data, size_t size)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+    const auto start = reinterpret_cast<uintptr_t>(data);
+    const uintptr_t first = (start + kLargePage - 1) & ~(kLargePage - 1);
+    const uintptr_t end = (start + size) & ~(kLargePage - 1);
+    if (end > first)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)size;
+#endif
 }
 
 } // namespace platform

@@ -2,6 +2,7 @@
 // rest of the program relies on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,5 +26,11 @@ bool isDirectory(const std::string& path);
 // Writes all of data to the file descriptor, again after an interrupted or
 // short write; false when a write fails (disk full, medium gone).
 bool writeAll(int fd, std::string_view data);
+
+// Asks for large pages behind the whole large pages lying within
+// [data, data + size): memory about to be filled front to back then costs a
+// fault per large page rather than per page. Only a hint: nothing changes
+// when the system does not take it.
+void preferLargePages(void* data, size_t size);
 
 } // namespace platform

@@ -1,8 +1,13 @@
 #include "engine/extended/contentInterpreter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <map>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "engine/extended/lexer.h"
@@ -57,6 +62,15 @@ constexpr uint32_t op(const char* s)
     return v;
 }
 
+// The first bytes of the operators execute() acts on: the others (paths,
+// colours, images) draw no text and are passed over at once.
+constexpr std::array<bool, 256> kActedOn = [] {
+    std::array<bool, 256> firsts{};
+    for (const char c : std::string_view("BT'\"qQcDE"))
+        firsts[static_cast<uint8_t>(c)] = true;
+    return firsts;
+}();
+
 double length(double x, double y) { return std::sqrt(x * x + y * y); }
 
 Point unit(double x, double y)
@@ -105,6 +119,128 @@ struct Operand {
     uint32_t size = 0;
 };
 
+// The streams of a page's /Contents joined as one, a line feed between two,
+// read a window at a time: a page of many megabytes is never held whole.
+class ContentFeed {
+public:
+    ContentFeed(ObjectSource& objects, const Object& contents, size_t limit)
+        : objects_(objects), contents_(objects.resolve(contents)), limit_(limit)
+    {
+    }
+
+    std::string_view bytes() const { return {window_.get(), size_}; }
+    bool more() const { return !done_; }
+    // The content's bytes read so far.
+    int64_t total() const { return static_cast<int64_t>(total_); }
+
+    // Drops the bytes before `keep`, then reads on until `want` bytes stand
+    // after it or the content ends.
+    void refill(size_t keep, size_t want)
+    {
+        if (keep > 0) {
+            size_ -= keep;
+            std::memmove(window_.get(), window_.get() + keep, size_);
+        }
+        if (want > capacity_) {
+            // Grown in place where the allocator can (a large block is
+            // moved by remapping, not copied and held twice), and not
+            // cleared first: only bytes read are ever looked at.
+            const size_t capacity = std::max(want, 2 * capacity_);
+            char* larger = static_cast<char*>(std::realloc(window_.get(), capacity));
+            if (!larger)
+                throw std::bad_alloc();
+            window_.release();
+            window_.reset(larger);
+            capacity_ = capacity;
+        }
+        while (size_ < want && !done_)
+            size_ += readSome(window_.get() + size_, want - size_);
+    }
+    // Reads all the rest into the window.
+    void drain()
+    {
+        while (!done_)
+            refill(0, std::max(2 * size_, kContentWindow));
+    }
+    // Reads the rest only to count it.
+    void skipRest()
+    {
+        while (!done_) {
+            size_ = 0;
+            refill(0, kContentWindow);
+        }
+    }
+
+    // What the window holds: a page's first window small (most pages are
+    // shorter), those after it larger, since inflate runs faster in longer
+    // stretches.
+    static constexpr size_t kContentWindow = 16 * 1024;
+    size_t nextWindow()
+    {
+        windowStep_ = std::min(2 * windowStep_, kLargestWindow);
+        return windowStep_;
+    }
+
+
+private:
+    // Up to `room` bytes of what comes next; 0 only at the end.
+    size_t readSome(char* at, size_t room)
+    {
+        while (!done_) {
+            if (!part_ && !openNext()) {
+                done_ = true;
+                break;
+            }
+            if (separator_) {
+                separator_ = false;
+                *at = '\n'; // streams of one page split only between tokens
+                ++total_;
+                return 1;
+            }
+            if (const size_t got = part_->read(at, room)) {
+                total_ += got;
+                return got;
+            }
+            part_.reset();
+        }
+        return 0;
+    }
+    bool openNext()
+    {
+        const bool many = contents_.isArray();
+        const size_t count = many ? std::min(contents_.arrayValue().size(), kMaxContentParts) : 1;
+        while (next_ < count) {
+            Object s = objects_.resolve(many ? contents_.arrayValue()[next_] : contents_);
+            ++next_;
+            if (!s.isStream() || total_ >= limit_)
+                continue;
+            part_ = objects_.streamPieces(s, limit_ - total_);
+            if (part_) {
+                separator_ = total_ > 0;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    ObjectSource& objects_;
+    Object contents_;
+    size_t limit_;
+    size_t next_ = 0;
+    std::unique_ptr<StreamPieces> part_;
+    bool separator_ = false;
+    bool done_ = false;
+    size_t total_ = 0;
+    struct Free {
+        void operator()(char* p) const { std::free(p); }
+    };
+    std::unique_ptr<char, Free> window_;
+    size_t capacity_ = 0;
+    size_t size_ = 0;
+    static constexpr size_t kLargestWindow = 256 * 1024;
+    size_t windowStep_ = kContentWindow;
+};
+
 class Interpreter {
 public:
     Interpreter(ObjectSource& objects, FontSource& fonts, TextLayout& layout, const ContentLimits& limits)
@@ -117,7 +253,9 @@ public:
     int64_t contentBytes() const { return contentBytes_; }
 
 private:
-    void run(std::string_view content, const Object& resources, int formDepth);
+    void run(std::string_view content, const Object& resources, int formDepth, ContentFeed* feed = nullptr);
+    void refill(Lexer& lexer, size_t from, size_t want);
+    void drainPage(Lexer* lexer);
     void keyword(Lexer& lexer, std::string_view word, const Object& resources, int formDepth);
     void execute(uint32_t code, const Object& resources, int formDepth);
     double number(size_t fromEnd) const
@@ -137,7 +275,13 @@ private:
     Operand bytesOperand(Operand::Kind kind, std::string_view bytes);
     Operand readArray(Lexer& lexer, Token& item);
     bool startsReference(Lexer& lexer, double num);
-    void clearOperands();
+    void clearOperands()
+    {
+        operands_.clear();
+        operandBytes_.clear();
+        arrayItems_.clear();
+        operandDicts_.clear();
+    }
     void dropOlderOperands();
 
     void moveLine(double x, double y);
@@ -164,6 +308,7 @@ private:
     Matrix tm_, tlm_;
 
     std::string_view content_; // of the stream running: its numbers' bytes stay there
+    ContentFeed* feed_ = nullptr; // the page's content, while it runs
     std::vector<Operand> operands_;
     std::string operandBytes_;       // strings' and names' bytes
     std::vector<Operand> arrayItems_; // numbers and strings of array operands
@@ -204,78 +349,141 @@ bool Interpreter::numbers(size_t n) const
 void Interpreter::runPage(const Object& contents, const Object& resources)
 {
     pageResources_ = objects_.resolve(resources);
-    Object c = objects_.resolve(contents);
-    std::string data;
-    const size_t limit = static_cast<size_t>(limits_.maxContentBytes);
-    auto append = [&](const Object& part) {
-        Object s = objects_.resolve(part);
-        if (!s.isStream() || data.size() >= limit)
-            return;
-        if (auto bytes = objects_.streamData(s, limit - data.size())) {
-            if (data.empty()) {
-                data = std::move(*bytes); // not copied: it may be hundreds of megabytes
-            } else {
-                data += '\n'; // streams of one page split only between tokens
-                data += *bytes;
-            }
-        }
-    };
-    if (c.isArray()) {
-        const Array& parts = c.arrayValue();
-        for (size_t i = 0; i < parts.size() && i < kMaxContentParts; ++i)
-            append(parts[i]);
-    } else {
-        append(c);
-    }
-    run(data, pageResources_, 0);
+    ContentFeed feed(objects_, contents, static_cast<size_t>(limits_.maxContentBytes));
+    feed.refill(0, ContentFeed::kContentWindow);
+    feed_ = &feed;
+    run(feed.bytes(), pageResources_, 0, &feed);
+    feed_ = nullptr;
+    feed.skipRest(); // what a stop left unread still counts
+    contentBytes_ += feed.total();
     flushActualText();
 }
 
-void Interpreter::run(std::string_view content, const Object& resources, int formDepth)
+// Moves the page's window on: the bytes from `from` on are kept (and the
+// numbers among the operands with them), and at least `want` stand there.
+void Interpreter::refill(Lexer& lexer, size_t from, size_t want)
 {
-    contentBytes_ += static_cast<int64_t>(content.size());
+    for (const Operand& o : operands_)
+        if (o.kind == Operand::Kind::Number)
+            from = std::min<size_t>(from, o.start);
+    for (Operand& o : operands_)
+        if (o.kind == Operand::Kind::Number)
+            o.start -= static_cast<uint32_t>(from);
+    const size_t at = lexer.pos() - from;
+    feed_->refill(from, want);
+    content_ = feed_->bytes();
+    lexer = Lexer(content_, at);
+}
+
+// Reads all the rest of the page's content, for what needs to see it whole
+// or to know its size; the page's lexer, when given, goes on in it.
+void Interpreter::drainPage(Lexer* lexer)
+{
+    if (!feed_ || !feed_->more())
+        return;
+    const bool running = content_.data() == feed_->bytes().data();
+    feed_->drain();
+    if (running)
+        content_ = feed_->bytes();
+    if (lexer)
+        *lexer = Lexer(feed_->bytes(), lexer->pos());
+}
+
+void Interpreter::run(std::string_view content, const Object& resources, int formDepth, ContentFeed* feed)
+{
+    if (!feed)
+        contentBytes_ += static_cast<int64_t>(content.size());
     const std::string_view outer = content_;
     content_ = content;
     Lexer lexer(content);
     Token t;
     std::string_view word;
+    // The page's window moves on once fewer bytes than this are left: more
+    // than most tokens, so that a token cut by its end is rare; such a token
+    // is read again once the window holds more. Past `watch`, the window's
+    // end is near (never, for a form's data or the page's last window).
+    constexpr size_t kMargin = 4 * 1024;
+    size_t watch = SIZE_MAX;
+    auto setWatch = [&] {
+        watch = feed && feed->more() ? lexer.bytes().size() - std::min(lexer.bytes().size(), kMargin) : SIZE_MAX;
+    };
+    setWatch();
+    size_t tokenAt = 0;
+    // Whether the token just read may go on past the window's end; if so
+    // the window moves on and the token is read again.
+    auto cut = [&] {
+        if (lexer.pos() < lexer.bytes().size() || !feed->more())
+            return false;
+        lexer.setPos(tokenAt);
+        refill(lexer, tokenAt, 2 * (lexer.bytes().size() - tokenAt) + ContentFeed::kContentWindow);
+        setWatch();
+        return true;
+    };
     while (!stopped_) {
+        if (lexer.pos() >= watch) [[unlikely]] {
+            refill(lexer, lexer.pos(), feed->nextWindow());
+            setWatch();
+        }
+        tokenAt = lexer.pos();
         const Lexer::Word kind = lexer.nextWord(word);
+        if (lexer.pos() >= watch && cut()) [[unlikely]]
+            continue;
         if (kind == Lexer::Word::Number) {
-            operands_.push_back({Operand::Kind::Number, 0, static_cast<uint32_t>(word.data() - content.data()),
+            operands_.push_back({Operand::Kind::Number, 0, static_cast<uint32_t>(word.data() - lexer.bytes().data()),
                                  static_cast<uint32_t>(word.size())});
         } else if (kind == Lexer::Word::Keyword) {
+            if (feed && word == "BI") {
+                // Inline image data is found by looking ahead as far as it goes.
+                const size_t at = static_cast<size_t>(word.data() - lexer.bytes().data());
+                drainPage(&lexer);
+                setWatch();
+                word = lexer.bytes().substr(at, word.size());
+            }
             keyword(lexer, word, resources, formDepth);
+            if (feed && (lexer.bytes().data() != feed->bytes().data() || lexer.bytes().size() != feed->bytes().size())) {
+                lexer = Lexer(feed->bytes(), lexer.pos()); // a form drained the page
+                setWatch();
+            }
         } else if (kind == Lexer::Word::End) {
             break;
         } else {
             lexer.next(t);
-            switch (t.type) {
-            case Token::Type::String:
-                operands_.push_back(bytesOperand(Operand::Kind::String, t.text));
-                break;
-            case Token::Type::Name:
-                operands_.push_back(bytesOperand(Operand::Kind::Name, t.text));
-                break;
-            case Token::Type::ArrayOpen:
-                operands_.push_back(readArray(lexer, item_));
-                break;
-            case Token::Type::DictOpen: {
+            if (t.type == Token::Type::ArrayOpen) {
+                const size_t bytes = operandBytes_.size(), items = arrayItems_.size();
+                const Operand array = readArray(lexer, item_);
+                if (lexer.pos() >= watch && cut()) [[unlikely]] {
+                    operandBytes_.resize(bytes);
+                    arrayItems_.resize(items);
+                    continue;
+                }
+                operands_.push_back(array);
+            } else if (t.type == Token::Type::DictOpen) {
                 Object o;
                 parseObject(lexer, t, o);
+                if (lexer.pos() >= watch && cut()) [[unlikely]]
+                    continue;
                 Operand dict;
                 if (o.isDict()) {
                     dict = {Operand::Kind::Dict, 0, static_cast<uint32_t>(operandDicts_.size())};
                     operandDicts_.push_back(std::move(o));
                 }
                 operands_.push_back(dict);
-                break;
-            }
-            case Token::Type::Keyword: // a stray ')' or '>'
-                keyword(lexer, t.text, resources, formDepth);
-                break;
-            default:
-                break; // a stray closing bracket or brace
+            } else {
+                if (lexer.pos() >= watch && cut()) [[unlikely]]
+                    continue;
+                switch (t.type) {
+                case Token::Type::String:
+                    operands_.push_back(bytesOperand(Operand::Kind::String, t.text));
+                    break;
+                case Token::Type::Name:
+                    operands_.push_back(bytesOperand(Operand::Kind::Name, t.text));
+                    break;
+                case Token::Type::Keyword: // a stray ')' or '>'
+                    keyword(lexer, t.text, resources, formDepth);
+                    break;
+                default:
+                    break; // a stray closing bracket or brace
+                }
             }
         }
         if (operands_.size() >= kMaxOperands)
@@ -301,7 +509,7 @@ void Interpreter::keyword(Lexer& lexer, std::string_view word, const Object& res
             code |= static_cast<uint32_t>(static_cast<uint8_t>(word[i])) << (8 * i);
         if (code == op("BI"))
             skipInlineImage(lexer);
-        else
+        else if (kActedOn[static_cast<uint8_t>(word[0])])
             execute(code, resources, formDepth);
     }
     clearOperands();
@@ -386,14 +594,6 @@ bool Interpreter::startsReference(Lexer& lexer, double num)
     }
     lexer.setPos(after);
     return false;
-}
-
-void Interpreter::clearOperands()
-{
-    operands_.clear();
-    operandBytes_.clear();
-    arrayItems_.clear();
-    operandDicts_.clear();
 }
 
 // Operands beyond kMaxOperands before an operator are damage: the older half
@@ -739,7 +939,8 @@ void Interpreter::drawForm(const Object& resources, const std::string& name, int
     for (const Ref& active : activeForms_)
         if (ref.num != 0 && active == ref)
             return; // a form that draws itself
-    const int64_t remaining = limits_.maxContentBytes - contentBytes_;
+    drainPage(nullptr); // the page's whole size counts
+    const int64_t remaining = limits_.maxContentBytes - contentBytes_ - (feed_ ? feed_->total() : 0);
     if (remaining <= 0) {
         stopped_ = true;
         return;

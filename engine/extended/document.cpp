@@ -165,14 +165,11 @@ Object Document::decryptStrings(const Object& o, Ref ref, int depth) const
     }
 }
 
-std::optional<std::string> Document::streamData(const Object& stream, size_t limit)
+bool Document::rawData(const Stream& stream, std::string& data, std::vector<FilterStep>& steps)
 {
-    const Stream* s = stream.streamValue();
-    if (!s)
-        return std::nullopt;
-    const Dict& dict = *s->dict;
+    const Dict& dict = *stream.dict;
     Object length = resolve(dict.get("Length"));
-    std::string data = file_.streamBytes(*s, length.isInt() ? length.intValue() : -1, SIZE_MAX);
+    data = file_.streamBytes(stream, length.isInt() ? length.intValue() : -1, SIZE_MAX);
 
     auto resolveEach = [this](const Object& o) {
         Object r = resolve(o);
@@ -183,22 +180,58 @@ std::optional<std::string> Document::streamData(const Object& stream, size_t lim
             a.push_back(resolve(item));
         return Object::array(std::move(a));
     };
-    std::vector<FilterStep> steps;
     if (!filterSteps(resolveEach(dict.get("Filter")), resolveEach(dict.get("DecodeParms")), steps))
-        return std::nullopt;
+        return false;
 
-    if (encryption_ && s->offset >= 0 && !dict.get("Type").isName("XRef")
+    if (encryption_ && stream.offset >= 0 && !dict.get("Type").isName("XRef")
         && !(dict.get("Type").isName("Metadata") && !encryption_->encryptMetadata())) {
         std::string cryptFilter;
         if (!steps.empty() && (steps[0].name == "Crypt")) {
             const Object& name = steps[0].parms.get("Name");
             cryptFilter = name.isName() ? name.text() : "Identity";
         }
-        encryption_->decryptStream(data, s->ref, cryptFilter);
+        encryption_->decryptStream(data, stream.ref, cryptFilter);
     }
+    return true;
+}
+
+std::optional<std::string> Document::streamData(const Object& stream, size_t limit)
+{
+    const Stream* s = stream.streamValue();
+    std::string data;
+    std::vector<FilterStep> steps;
+    if (!s || !rawData(*s, data, steps))
+        return std::nullopt;
     if (applyFilters(steps, data, limit, &filterContext_) != FilterResult::Ok)
         return std::nullopt;
     return data;
+}
+
+namespace {
+
+class InflatedStream final : public StreamPieces {
+public:
+    InflatedStream(std::string data, size_t limit, FilterContext& context) : inflate_(std::move(data), limit, context) {}
+    size_t read(char* at, size_t room) override { return inflate_.read(at, room); }
+
+private:
+    InflatePieces inflate_;
+};
+
+} // namespace
+
+std::unique_ptr<StreamPieces> Document::streamPieces(const Object& stream, size_t limit)
+{
+    const Stream* s = stream.streamValue();
+    std::string data;
+    std::vector<FilterStep> steps;
+    if (!s || !rawData(*s, data, steps))
+        return nullptr;
+    if (InflatePieces::takes(steps))
+        return std::make_unique<InflatedStream>(std::move(data), limit, piecesContext_);
+    if (applyFilters(steps, data, limit, &filterContext_) != FilterResult::Ok)
+        return nullptr;
+    return std::make_unique<WholeStream>(std::move(data));
 }
 
 const std::vector<Page>& Document::pages()

@@ -45,6 +45,7 @@ public:
 
     Object resolve(const Object& object) override;
     std::optional<std::string> streamData(const Object& stream, size_t limit) override;
+    std::unique_ptr<StreamPieces> streamPieces(const Object& stream, size_t limit) override;
     // The object numbered so (the generation is not checked: damaged files
     // get it wrong); null when there is none.
     Object object(Ref ref);
@@ -63,12 +64,16 @@ private:
     Object decryptStrings(const Object& o, Ref ref, int depth) const;
     void walk(const Object& node, const Page& inherited, int depth, std::unordered_set<int32_t>& seen);
     void rebuildOnce();
+    // A stream's data as the file holds it (decrypted), and its filters;
+    // false when the filters are not of a known form.
+    bool rawData(const Stream& stream, std::string& data, std::vector<FilterStep>& steps);
 
     RawFile file_;
     CrossReference xref_;
     ObjectStreams objectStreams_;
     std::unique_ptr<Encryption> encryption_;
     FilterContext filterContext_;
+    FilterContext piecesContext_; // for the one stream read a piece at a time
     // Objects read so far; emptied when it grows past a bound, since a page
     // loop reads each page's objects once and memory must stay bounded. The
     // page tree's nodes are not kept: each is read once.

@@ -1,6 +1,7 @@
 #include "engine/extended/filters.h"
 
 #include "engine/extended/lexer.h"
+#include "platform/system.h"
 
 #include <zlib.h>
 
@@ -65,48 +66,77 @@ constexpr size_t kInflateKept = size_t{16} << 20;
 // for at most `limit` bytes of output; `room(produced)` says where the next
 // bytes go and how many fit there. Gives the number of bytes produced: data
 // damaged part way gives what came before the damage.
-template <class Room>
-size_t inflatePass(std::string_view in, size_t limit, bool raw, FilterContext::Zlib& z, Room room)
+// Sets zlib up to inflate `in` (zlib data, or with raw bare deflate data);
+// false when it cannot.
+bool startInflate(std::string_view in, bool raw, FilterContext::Zlib& z)
 {
     const int bits = raw ? -MAX_WBITS : MAX_WBITS;
     if (z.windowBits == 0) {
         if (inflateInit2(&z.zs, bits) != Z_OK)
-            return 0;
+            return false;
     } else if (inflateReset2(&z.zs, bits) != Z_OK) {
-        return 0;
+        return false;
     }
     // The check value is not worked out: a stream whose check fails is read
     // up to its end all the same.
     inflateValidate(&z.zs, 0);
     z.windowBits = bits;
-    z_stream& zs = z.zs;
     // Files are at most 2 GB long: the data fits one call's count.
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-    zs.avail_in = static_cast<uInt>(std::min<size_t>(in.size(), UINT32_MAX));
+    z.zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    z.zs.avail_in = static_cast<uInt>(std::min<size_t>(in.size(), UINT32_MAX));
+    return true;
+}
+
+// Inflates into [at, at + size); false once the data ends (or is damaged or
+// cut short). `produced` grows by the bytes written.
+bool inflateInto(char* at, size_t size, z_stream& zs, size_t& produced)
+{
+    zs.next_out = reinterpret_cast<Bytef*>(at);
+    zs.avail_out = static_cast<uInt>(std::min(size, size_t{UINT32_MAX}));
+    const uInt before = zs.avail_out;
+    int rc = inflate(&zs, Z_NO_FLUSH);
+    produced += before - zs.avail_out;
+    return rc == Z_OK && !(before == zs.avail_out && zs.avail_in == 0);
+}
+
+// Whether data that inflated to nothing may be bare deflate data, with no
+// zlib header: some writers store it so.
+bool mayBeBareDeflate(std::string_view in)
+{
+    if (in.empty())
+        return false;
+    const auto cmf = static_cast<uint8_t>(in[0]);
+    return (cmf & 0x0F) != 8 || in.size() < 2 || ((cmf << 8) | static_cast<uint8_t>(in[1])) % 31 != 0;
+}
+
+template <class Room>
+size_t inflatePass(std::string_view in, size_t limit, bool raw, FilterContext::Zlib& z, Room room)
+{
+    if (!startInflate(in, raw, z))
+        return 0;
     size_t produced = 0;
     while (produced < limit) {
         auto [at, size] = room(produced);
-        zs.next_out = reinterpret_cast<Bytef*>(at);
-        zs.avail_out = static_cast<uInt>(std::min({size, limit - produced, size_t{UINT32_MAX}}));
-        const uInt before = zs.avail_out;
-        int rc = inflate(&zs, Z_NO_FLUSH);
-        produced += before - zs.avail_out;
-        if (rc != Z_OK || (before == zs.avail_out && zs.avail_in == 0))
-            break; // the end, damage, or data cut short
+        if (!inflateInto(at, std::min(size, limit - produced), z.zs, produced))
+            break;
     }
     return produced;
 }
 
 // Inflates into out. Most streams fit the reused buffer (a fresh one for
-// each would be cleared and freed each time); a longer one goes on in
-// pieces, joined once its size is known, so that memory holds its bytes at
-// most twice and never clears them first.
+// each would be cleared and freed each time); a longer one goes on straight
+// into out, its room set aside at once for what the stream's compressed size
+// suggests and cleared a piece at a time just before inflate fills it, so
+// that its bytes are neither copied nor touched twice. Past kInflateKept the
+// output is only counted, then inflated again into room of its exact size:
+// memory holds its bytes at most once.
 void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, FilterContext::Zlib& z)
 {
     std::string& buffer = z.buffer;
     if (buffer.empty())
         buffer.resize(kInflateBuffer);
-    std::vector<std::unique_ptr<char[]>> pieces;
+    out.clear();
+    bool inOut = false;              // past the buffer: the bytes go on in out
     std::unique_ptr<char[]> discard; // past kInflateKept: only counted
     auto keep = [&](size_t produced) -> std::pair<char*, size_t> {
         if (produced < buffer.size())
@@ -116,22 +146,25 @@ void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, 
                 discard.reset(new char[kInflatePiece]);
             return {discard.get(), kInflatePiece};
         }
-        const size_t at = (produced - buffer.size()) % kInflatePiece;
-        if (at == 0)
-            pieces.emplace_back(new char[kInflatePiece]);
-        return {pieces.back().get() + at, kInflatePiece - at};
+        if (!inOut) {
+            inOut = true;
+            out.reserve(std::min({kInflateKept, limit, std::max(2 * buffer.size(), in.size() * 4)}));
+            platform::preferLargePages(out.data(), out.capacity());
+            out.assign(buffer, 0, produced);
+        }
+        out.resize(std::min(kInflateKept, produced + kInflatePiece));
+        return {out.data() + produced, out.size() - produced};
     };
     const size_t produced = inflatePass(in, limit, raw, z, keep);
-    out.clear();
     if (produced <= kInflateKept) {
-        out.reserve(produced);
-        out.append(buffer, 0, std::min(produced, buffer.size()));
-        for (const auto& piece : pieces)
-            out.append(piece.get(), std::min(kInflatePiece, produced - out.size()));
+        if (inOut)
+            out.resize(produced);
+        else
+            out.assign(buffer, 0, produced);
         return;
     }
-    pieces.clear();
     discard.reset();
+    std::string().swap(out);
     out.resize(produced);
     out.resize(inflatePass(in, produced, raw, z, [&](size_t done) -> std::pair<char*, size_t> {
         return {out.data() + done, produced - done};
@@ -141,12 +174,8 @@ void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, 
 void flate(std::string_view in, std::string& out, size_t limit, FilterContext::Zlib& z)
 {
     inflateData(in, out, limit, false, z);
-    // No zlib header: some writers store bare deflate data.
-    if (out.empty() && !in.empty()) {
-        uint8_t cmf = static_cast<uint8_t>(in[0]);
-        if ((cmf & 0x0F) != 8 || in.size() < 2 || ((cmf << 8) | static_cast<uint8_t>(in[1])) % 31 != 0)
-            inflateData(in, out, limit, true, z);
-    }
+    if (out.empty() && mayBeBareDeflate(in))
+        inflateData(in, out, limit, true, z);
 }
 
 // LZW as PDF uses it: 9 to 12 bit codes, 256 clears the table, 257 ends the
@@ -351,6 +380,44 @@ bool unpredict(const Dict& parms, std::string& data)
 }
 
 } // namespace
+
+bool InflatePieces::takes(const std::vector<FilterStep>& steps)
+{
+    return steps.size() == 1 && canonical(steps[0].name) == "FlateDecode"
+           && intParm(steps[0].parms, "Predictor", 1) == 1;
+}
+
+InflatePieces::InflatePieces(std::string data, size_t limit, FilterContext& context)
+    : data_(std::move(data)), limit_(limit), z_(*context.zlib)
+{
+}
+
+size_t InflatePieces::read(char* at, size_t room)
+{
+    room = std::min(room, limit_ - produced_);
+    if (ended_ || room == 0)
+        return 0;
+    if (!started_) {
+        started_ = true;
+        if (!startInflate(data_, false, z_)) {
+            ended_ = true;
+            return 0;
+        }
+    }
+    size_t got = 0;
+    while (got < room && inflateInto(at + got, room - got, z_.zs, got)) {
+    }
+    if (got < room && got == 0 && produced_ == 0 && !bare_ && mayBeBareDeflate(data_)) {
+        bare_ = true;
+        if (startInflate(data_, true, z_))
+            while (got < room && inflateInto(at + got, room - got, z_.zs, got)) {
+            }
+    }
+    if (got < room)
+        ended_ = true;
+    produced_ += got;
+    return got;
+}
 
 FilterResult applyFilter(const FilterStep& step, std::string_view in, std::string& out, size_t limit,
                          FilterContext* context)

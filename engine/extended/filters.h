@@ -48,6 +48,27 @@ bool filterSteps(const Object& filter, const Object& parms, std::vector<FilterSt
 FilterResult applyFilters(const std::vector<FilterStep>& steps, std::string& data, size_t limit,
                           FilterContext* context = nullptr);
 
+// A FlateDecode stream without a predictor inflated a piece at a time: the
+// same bytes applyFilters gives all at once, with no more than a piece held.
+// It uses the context's zlib state, which nothing else may use meanwhile.
+class InflatePieces {
+public:
+    // Whether the steps are this kind of stream.
+    static bool takes(const std::vector<FilterStep>& steps);
+    InflatePieces(std::string data, size_t limit, FilterContext& context);
+    // Up to `room` more bytes into `at`; 0 at the end.
+    size_t read(char* at, size_t room);
+
+private:
+    std::string data_;
+    size_t limit_;
+    FilterContext::Zlib& z_;
+    size_t produced_ = 0;
+    bool started_ = false;
+    bool bare_ = false;
+    bool ended_ = false;
+};
+
 // One filter, for tests: the same rules as applyFilters.
 FilterResult applyFilter(const FilterStep& step, std::string_view in, std::string& out, size_t limit,
                          FilterContext* context = nullptr);

@@ -4,6 +4,7 @@
 
 #include "engine/extended/lexer.h"
 #include "engine/p2tFileReadModule.h"
+#include "platform/system.h"
 
 namespace pdf {
 
@@ -26,6 +27,8 @@ std::string RawFile::read(int64_t offset, size_t n)
     if (offset < 0 || offset >= length())
         return out;
     n = std::min(n, static_cast<size_t>(length() - offset));
+    out.reserve(n);
+    platform::preferLargePages(out.data(), out.capacity()); // a stream's data may run to megabytes
     out.resize(n);
     reader_.setPosition(offset);
     out.resize(reader_.readInto(reinterpret_cast<uint8_t*>(out.data()), n));

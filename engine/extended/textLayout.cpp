@@ -369,8 +369,26 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
         return false;
     if (indexed_ != seq_)
         index();
-    for (int64_t i = -1; i <= 1; ++i) {
-        for (int64_t j = -1; j <= 1; ++j) {
+    // A neighbouring cell only where the tolerance reaches into it (with room
+    // for the rounding to float): a glyph within it lies in no other.
+    auto reach = [&](double v, int64_t cell, int64_t& from, int64_t& to) {
+        const double slack = tolerance + std::fabs(v) * 1e-6 + 1e-9;
+        const double low = static_cast<double>(cell) * kDuplicateCell;
+        from = v - low <= slack ? -1 : 0;
+        to = low + kDuplicateCell - v <= slack ? 1 : 0;
+    };
+    int64_t fromX, toX, fromY, toY;
+    reach(g.start.x, cx, fromX, toX);
+    reach(g.start.y, cy, fromY, toY);
+    // The glyph's own cell first: a redraw is most often found there, and
+    // the neighbours are then not looked at.
+    constexpr int64_t kOrder[] = {0, -1, 1};
+    for (const int64_t i : kOrder) {
+        if (i < fromX || i > toX)
+            continue;
+        for (const int64_t j : kOrder) {
+            if (j < fromY || j > toY)
+                continue;
             int32_t seq = bucketHead_[bucketOf(cx + i, rowKey(cy + j), first)];
             for (int steps = 0; seq >= 0 && seq >= oldest && steps < kMaxChainSteps; ++steps) {
                 const Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];

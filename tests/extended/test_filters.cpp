@@ -92,4 +92,32 @@ TEST(FiltersTest, RoundTripsAndTheLimit)
         EXPECT_TRUE(decode({step("Fl")}, packed, size) == big.substr(0, size)) << size;
 }
 
+// Read a piece at a time, a stream gives what it gives whole: in pieces of
+// any size, at the limit, without its zlib header, cut short or not deflate
+// data at all.
+TEST(FiltersTest, InflatedInPiecesAsWhole)
+{
+    std::string text;
+    for (int i = 0; text.size() < 300000; ++i)
+        text += std::to_string(i * 7919 % 100000) + (i % 11 ? " " : " Tj\n");
+    const std::string packed = deflateBytes(text);
+    const std::string inputs[] = {packed, packed.substr(2, packed.size() - 6), packed.substr(0, packed.size() / 2),
+                                  "", "not deflate"};
+    for (const std::string& in : inputs) {
+        for (size_t limit : {size_t{0}, size_t{1000}, text.size(), size_t{1} << 30}) {
+            for (size_t piece : {size_t{7}, size_t{4093}, size_t{65536}}) {
+                pdf::FilterContext context;
+                pdf::InflatePieces pieces(in, limit, context);
+                std::string room(piece, '\0'), all;
+                while (size_t n = pieces.read(room.data(), piece))
+                    all.append(room, 0, n);
+                EXPECT_TRUE(all == decode({step("Fl")}, in, limit)) << in.size() << " " << limit << " " << piece;
+            }
+        }
+    }
+    EXPECT_TRUE(pdf::InflatePieces::takes({step("FlateDecode", {{"Predictor", 1}})}));
+    EXPECT_FALSE(pdf::InflatePieces::takes({step("Fl", {{"Predictor", 12}})}));
+    EXPECT_FALSE(pdf::InflatePieces::takes({step("A85"), step("Fl")}));
+}
+
 } // namespace

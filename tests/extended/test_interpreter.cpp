@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 #include "engine/extended/contentInterpreter.h"
 
@@ -256,6 +257,59 @@ TEST(InterpreterTest, TextHandedOverEarlyReadsAsAWhole)
     EXPECT_GE(parts, 2u);
     EXPECT_TRUE(inParts.tookText());
     EXPECT_EQ(handed, expected);
+}
+
+// A page's content is read a window at a time: tokens the window's end cuts
+// (long strings, arrays, dictionaries, comments), streams joined from an
+// array and an inline image near the end read as the same bytes do when
+// they run whole, as a form's do.
+TEST(InterpreterTest, ContentReadInWindowsAsWhole)
+{
+    Fixture f;
+    std::vector<std::string> parts(1, "BT /F1 10 Tf 12 TL ");
+    uint32_t seed = 7;
+    size_t size = 0;
+    for (int i = 0; size < (3u << 20); ++i) {
+        seed = seed * 1103515245 + 12345;
+        std::string& s = parts.back();
+        const size_t before = s.size();
+        const std::string n = std::to_string(i);
+        switch ((seed >> 16) % 8) {
+        case 0: s += "(" + std::string(500 + i % 3000, static_cast<char>('a' + i % 26)) + ") Tj T* "; break;
+        case 1: s += "[(w" + n + ") -250 (v) 120.5 <41 42>] TJ "; break;
+        case 2: s += "% note " + std::string(i % 200, 'c') + "\n"; break;
+        case 3: s += "/Span <</ActualText (t" + n + ") /Pad (" + std::string(i % 9000, 'p') + ")>> BDC (x) Tj EMC "; break;
+        case 4: s += "1 0 0 1 " + std::to_string(i % 500) + ".25 " + std::to_string(700 - i % 600) + " Tm "; break;
+        case 5: s += "q 1 0 0 1 3 4 cm 10 20 m 30.5 40 l S Q (" + n + ") ' "; break;
+        case 6: s += "[(" + std::string(i % 20000, 'k') + ") " + n + " (" + n + ")] TJ "; break;
+        default: s += i % 40 ? "(" + std::string(5000 + i % 70000, 'L') + ") Tj " : "ET BT /F1 10 Tf "; break;
+        }
+        // Operands kept while the window moves on, past a long comment.
+        s += "(c) Tj 5 %" + std::string(i * 37 % 9000, 'm') + "\n0 Td (d) Tj ";
+        size += s.size() - before;
+        if (i % 200 == 199)
+            parts.emplace_back();
+    }
+    parts.back() += "BI /W 4 /H 1 /BPC 8 /CS /G ID abEI EI (after) Tj ET";
+
+    pdf::Array streams;
+    std::string joined;
+    for (size_t k = 0; k < parts.size(); ++k) {
+        f.doc.objects[static_cast<int32_t>(60 + k)] = f.doc.stream(parts[k]);
+        streams.push_back(f.doc.ref(static_cast<int32_t>(60 + k)));
+        joined += (k ? "\n" : "") + parts[k];
+    }
+    ASSERT_GE(parts.size(), 3u);
+    pdf::TextLayout windows(true), whole(true);
+    pdf::interpretPage(f.doc, f.doc, Object::array(std::move(streams)), f.resources, windows);
+    f.doc.objects[59] = f.doc.form(joined, f.resources);
+    f.doc.objects[2] = f.doc.stream("/Whole Do");
+    pdf::interpretPage(f.doc, f.doc, f.doc.ref(2),
+                       dictOf({{"XObject", dictOf({{"Whole", f.doc.ref(59)}})}}), whole);
+    const std::string expected = whole.take();
+    EXPECT_GT(expected.size(), size_t{100000});
+    EXPECT_NE(expected.find("after"), std::string::npos);
+    EXPECT_TRUE(windows.take() == expected);
 }
 
 // Hostile content ends in time with bounded memory and keeps what it read.
