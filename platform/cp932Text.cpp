@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/cp932.h"
 
@@ -64,12 +65,33 @@ std::string utf8ToCp932Text(std::string_view utf8)
     for (size_t i = 0; i < utf8.size();) {
         // ASCII but NUL is its own code page 932 byte: copied a run at a time.
         size_t ascii = i;
+        for (uint64_t w; ascii + 8 <= utf8.size(); ascii += 8) { // eight bytes at once while all are such
+            std::memcpy(&w, utf8.data() + ascii, 8);
+            if ((w | (w - 0x0101010101010101ull)) & 0x8080808080808080ull)
+                break; // a NUL or a byte of more than ASCII among them
+        }
         while (ascii < utf8.size() && static_cast<uint8_t>(utf8[ascii] - 1) < 0x7F)
             ++ascii;
         out.append(utf8, i, ascii - i);
         i = ascii;
         if (i == utf8.size())
             break;
+        // A character of three bytes with a code of its own (kana, kanji):
+        // most of what is not ASCII, read here without a call per step.
+        if (i + 2 < utf8.size()) {
+            const auto b0 = static_cast<uint8_t>(utf8[i]), b1 = static_cast<uint8_t>(utf8[i + 1]),
+                       b2 = static_cast<uint8_t>(utf8[i + 2]);
+            if ((b0 & 0xF0) == 0xE0 && (b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80) {
+                const char32_t c = (b0 & 0x0Fu) << 12 | (b1 & 0x3Fu) << 6 | (b2 & 0x3Fu);
+                if (c >= 0x800 && (c < 0xD800 || c >= 0xE000)) {
+                    if (const uint16_t code = cp932CodeOf(c)) {
+                        appendCode(out, code);
+                        i += 3;
+                        continue;
+                    }
+                }
+            }
+        }
         char32_t c = nextUtf8(utf8, i);
         if (c >= 0xD800 && c < 0xDC00 && i < utf8.size()) {
             size_t next = i;

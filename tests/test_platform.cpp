@@ -56,6 +56,20 @@ TEST(Cp932Test, TextOfACharacterTakesItsJisOrCompatibilityForm)
         EXPECT_EQ(cp932TextOf(c), text) << static_cast<unsigned>(c);
 }
 
+// Text as a whole converts as its characters one by one would, across
+// runs of ASCII long and short, kana and kanji, forms of several bytes,
+// NUL and damaged UTF-8 (which writes nothing).
+TEST(Cp932Test, TextConvertsAsItsCharacters)
+{
+    const std::u32string chars = U"Long ASCII run of text\r\nあ漢x〜yｱﬃ㎢\u00a2é\u00e9 short Aあい12345678漢字z";
+    std::string expected;
+    for (char32_t c : chars)
+        expected += cp932TextOf(c);
+    EXPECT_EQ(utf8ToCp932Text(utf16ToUtf8(std::u16string(chars.begin(), chars.end()))), expected);
+    EXPECT_EQ(utf8ToCp932Text(std::string("a\0b", 3)), std::string("a\0b", 3));
+    EXPECT_EQ(utf8ToCp932Text("x\x80y\xed\xa0\xbd\xed\xb8\x80z\xe3\x81"), "xyz");
+}
+
 TEST(Cp932Test, SingleBytesOnTheirOwn)
 {
     EXPECT_EQ(cp932SingleByte(0x41), U'A');

@@ -785,17 +785,27 @@ void Interpreter::show(std::string_view bytes)
     }
     if (const Font::ByteTable table = font->byteTable(); table.text && !vertical) {
         // As below, without a call per glyph.
+        // The state in locals: the layout's writes could otherwise change
+        // it as far as the compiler knows, and have it read again per glyph.
         const double charSpace = gs_.charSpace, wordSpace = gs_.wordSpace, horizontalScale = gs_.horizontalScale;
+        const bool actualText = inActualText_;
+        Matrix tm = tm_;
         for (const char byte : bytes) {
             const auto c = static_cast<uint8_t>(byte);
             const double spacing = charSpace + (c == 32 ? wordSpace : 0);
             const double advance = (table.widths[c] * scale * size + spacing) * horizontalScale;
             p.start = {m.e, m.f};
-            tm_.translate(advance, 0);
+            tm.translate(advance, 0);
             m.translate(advance, 0);
             p.end = {m.e, m.f};
-            place(table.text[c], p);
+            if (actualText) {
+                place(table.text[c], p);
+            } else {
+                p.text = table.text[c];
+                layout_.add(p);
+            }
         }
+        tm_ = tm;
         if (!tm_.finite())
             tm_ = tlm_;
         return;

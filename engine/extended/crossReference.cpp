@@ -1,6 +1,8 @@
 #include "engine/extended/crossReference.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <unordered_set>
 
 #include "engine/extended/filters.h"
@@ -52,16 +54,35 @@ bool fixedEntry(std::string_view b, size_t p, int64_t& where, int64_t& gen)
     if (p + 19 >= b.size() || b[p + 10] != ' ' || b[p + 16] != ' ' || (b[p + 17] != 'n' && b[p + 17] != 'f')
         || !isPdfWhite(static_cast<uint8_t>(b[p + 18])))
         return false;
-    where = gen = 0;
-    for (size_t i = 0; i < 16; ++i) {
-        if (i == 10)
-            continue;
-        char c = b[p + i];
-        if (c < '0' || c > '9')
-            return false;
-        (i < 10 ? where : gen) = (i < 10 ? where : gen) * 10 + (c - '0');
-    }
-    gen = std::min<int64_t>(gen, 65535);
+    // The first eight digits of the offset at once, as one number.
+    uint64_t x;
+    std::memcpy(&x, b.data() + p, 8);
+    if constexpr (std::endian::native == std::endian::big)
+        x = __builtin_bswap64(x);
+    if ((x & 0xF0F0F0F0F0F0F0F0ull) != 0x3030303030303030ull
+        || ((x + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) != 0x3030303030303030ull)
+        return false; // a byte that is no digit
+    x = (x & 0x0F0F0F0F0F0F0F0Full) * 2561 >> 8;
+    x = (x & 0x00FF00FF00FF00FFull) * 6553601 >> 16;
+    x = (x & 0x0000FFFF0000FFFFull) * 42949672960001ull >> 32;
+    // The rest summed in locals: stored through the references, each would
+    // be read again after every byte.
+    auto digits = [&](size_t from, size_t count, int64_t& value) {
+        int64_t v = 0;
+        for (size_t i = from; i < from + count; ++i) {
+            const auto d = static_cast<unsigned>(static_cast<uint8_t>(b[p + i])) - '0';
+            if (d > 9)
+                return false;
+            v = v * 10 + d;
+        }
+        value = v;
+        return true;
+    };
+    int64_t w = 0, g = 0;
+    if (!digits(8, 2, w) || !digits(11, 5, g))
+        return false;
+    where = static_cast<int64_t>(x & 0xFFFFFFFF) * 100 + w;
+    gen = std::min<int64_t>(g, 65535);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace pdf {
 
@@ -23,7 +24,6 @@ constexpr double kSameDirection = 0.95;
 // letters are at least their width apart.
 constexpr double kDuplicateShift = 0.1;
 constexpr double kDuplicateCell = 4; // user space units; tolerances never exceed it
-constexpr size_t kRecentGlyphs = 2048;
 constexpr size_t kBuckets = 4096; // a power of two
 constexpr int kMaxChainSteps = 32;
 // Text held before it goes to the sink.
@@ -57,10 +57,8 @@ size_t bucketOf(int64_t cx, uint64_t row, char32_t first)
 
 // The cell of a coordinate; false far outside any page, where no glyph is
 // looked up.
-constexpr double kFarAway = 1e12;
+constexpr double kFarAway = kLayoutFarAway;
 
-// One byte more: the growth path stays a call, the rest is inline.
-[[gnu::flatten]] inline void append(std::string& out, char c) { out.push_back(c); }
 
 // The cell of a coordinate within kFarAway.
 int64_t cellNear(double v)
@@ -147,44 +145,25 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-TextLayout::TextLayout(bool lineBreaks, TextSink sink) : lineBreaks_(lineBreaks), sink_(std::move(sink)) {}
-
-void TextLayout::add(const PlacedText& g)
+TextLayout::TextLayout(bool lineBreaks, TextSink sink) : lineBreaks_(lineBreaks), sink_(std::move(sink))
 {
-    // Most glyphs are one printable character or a space drawn just where
-    // the one before ended, the same way, after a glyph written once: all
-    // the rules below then come to writing it and remembering where it
-    // stands.
-    if (g.text.size() == 1 && hasPrevious_ && followable_ && !repeating_ && !accentHeld_ && pending_ != Gap::Break) {
-        const char32_t c = g.text[0];
-        const bool ascii = c >= 0x20 && c < 0x5E; // printable and no accent
-        const bool letter = (c > 0x60 && c < 0x7E) || (c >= 0x3040 && c < 0xD800); // small letters, CJK, Hangul
-        if ((ascii || letter) && std::memcmp(&g.start, &previousEnd_, sizeof(Point)) == 0
-            && std::memcmp(&g.direction, &previousDirection_, sizeof(Point)) == 0 && g.size == previousSize_
-            && finite(g.end) && !recent_.empty()) {
-            if (c == 0x20) {
-                pending_ = Gap::Space;
-            } else {
-                remember(g, c);
-                if (pending_ == Gap::Space) {
-                    if (!out_.empty() && out_.back() != ' ' && out_.back() != '\n')
-                        out_ += ' ';
-                    pending_ = Gap::None;
-                }
-                if (c < 0x80)
-                    append(out_, static_cast<char>(c));
-                else
-                    appendUtf8(out_, c);
-            }
-            previousStart_ = g.start;
-            previousEnd_ = g.end;
-            return;
-        }
-    }
-    addOther(g);
+    forgetClosedSpan();
+}
+
+// An empty span, which no glyph is near.
+void TextLayout::forgetClosedSpan()
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    closedSpan_ = {inf, -inf, inf, -inf};
 }
 
 void TextLayout::addOther(const PlacedText& g)
+{
+    addAnyway(g);
+    quick_ = hasPrevious_ && followable_ && !repeating_ && !accentHeld_ && pending_ != Gap::Break;
+}
+
+void TextLayout::addAnyway(const PlacedText& g)
 {
     char32_t mark = 0;
     if (g.text.size() == 1) {
@@ -227,22 +206,28 @@ void TextLayout::flushAccent()
     }
 }
 
-void TextLayout::remember(const PlacedText& g, char32_t first)
+void TextLayout::startRecent(const PlacedText& g)
 {
-    if (!(std::fabs(g.start.x) < kFarAway) || !(std::fabs(g.start.y) < kFarAway))
-        return; // no lookup finds it
-    if (recent_.empty()) [[unlikely]] {
-        recent_.resize(kRecentGlyphs);
-        bucketHead_.assign(kBuckets, -1);
+    recent_.resize(kRecentGlyphs);
+    bucketHead_.assign(kBuckets, -1);
+    runs_.resize(kRuns);
+    open_ = {g.start.y, g.start.x, g.start.x, seq_};
+}
+
+// A glyph off the open run's baseline: the run is closed, the glyph opens
+// the next.
+void TextLayout::closeRun(const PlacedText& g)
+{
+    if (seq_ > pageStart_) { // it holds glyphs of this page
+        closedSpan_.minX = std::min(closedSpan_.minX, open_.minX);
+        closedSpan_.maxX = std::max(closedSpan_.maxX, open_.maxX);
+        closedSpan_.minY = std::min(closedSpan_.minY, open_.y);
+        closedSpan_.maxY = std::max(closedSpan_.maxY, open_.y);
     }
-    Recent& r = recent_[static_cast<size_t>(seq_) % kRecentGlyphs];
-    r.x = g.start.x;
-    r.y = g.start.y;
-    r.first = first;
-    r.length = static_cast<uint32_t>(g.text.size());
-    r.seq = seq_;
-    if (++seq_ == INT32_MAX) [[unlikely]]
-        restartNumbers();
+    runs_[runNext_] = open_;
+    runNext_ = (runNext_ + 1) % kRuns;
+    runsClosed_ = std::min(runsClosed_ + 1, kRuns);
+    open_ = {g.start.y, g.start.x, g.start.x, seq_};
 }
 
 // Numbers run on from page to page; when they would overflow they start
@@ -253,6 +238,8 @@ void TextLayout::restartNumbers()
     indexed_ = 0;
     pageStart_ = 0;
     std::fill(bucketHead_.begin(), bucketHead_.end(), -1);
+    runsClosed_ = 0;
+    open_.firstSeq = 0;
 }
 
 void TextLayout::place(const PlacedText& g)
@@ -376,10 +363,12 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     int64_t cx, cy;
     if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
         return false;
-    if (indexed_ != seq_)
-        index();
     double tolerance = duplicateTolerance(g);
     const int32_t oldest = std::max(seq_ - static_cast<int32_t>(kRecentGlyphs), pageStart_);
+    if (!mayBeNear(g, tolerance, oldest))
+        return false;
+    if (indexed_ != seq_)
+        index();
     // A neighbouring cell only where the tolerance reaches into it (with room
     // for the rounding to float): a glyph within it lies in no other.
     auto reach = [&](double v, int64_t cell, int64_t& from, int64_t& to) {
@@ -416,6 +405,36 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     return false;
 }
 
+// False when no glyph from `oldest` on can be within `tolerance` of the
+// glyph, as duplicate() compares them (rounded to float, which keeps the
+// order of the origins and so the span of a run); true when one may be, or
+// when the runs kept do not reach back that far.
+bool TextLayout::mayBeNear(const PlacedText& g, double tolerance, int32_t oldest) const
+{
+    auto near = [&](const Run& run) {
+        return std::fabs(static_cast<float>(run.y) - g.start.y) <= tolerance
+               && !(static_cast<float>(run.maxX) - g.start.x < -tolerance)
+               && !(static_cast<float>(run.minX) - g.start.x > tolerance);
+    };
+    if (seq_ <= oldest)
+        return false; // nothing remembered on this page
+    if (near(open_))
+        return true;
+    if (static_cast<float>(closedSpan_.maxY) - g.start.y < -tolerance
+        || static_cast<float>(closedSpan_.minY) - g.start.y > tolerance
+        || static_cast<float>(closedSpan_.maxX) - g.start.x < -tolerance
+        || static_cast<float>(closedSpan_.minX) - g.start.x > tolerance)
+        return false; // nor any run closed on this page
+    int32_t from = open_.firstSeq; // the first glyph of the run looked at last
+    for (size_t i = 1; i <= runsClosed_ && from > oldest; ++i) {
+        const Run& run = runs_[(runNext_ + kRuns - i) % kRuns];
+        if (near(run))
+            return true;
+        from = run.firstSeq;
+    }
+    return from > oldest;
+}
+
 // Puts the glyphs remembered since the last lookup into their buckets, in
 // the order they were drawn; those already overwritten in the window are
 // beyond any lookup anyway.
@@ -423,7 +442,9 @@ void TextLayout::index()
 {
     double rowY = 0;
     uint64_t row = rowKey(cellNear(rowY));
-    for (int32_t seq = std::max(indexed_, seq_ - static_cast<int32_t>(kRecentGlyphs)); seq < seq_; ++seq) {
+    // Those of earlier pages are beyond any lookup too: left out.
+    for (int32_t seq = std::max({indexed_, seq_ - static_cast<int32_t>(kRecentGlyphs), pageStart_}); seq < seq_;
+         ++seq) {
         Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
         if (r.y != rowY) {
             rowY = r.y;
@@ -444,8 +465,10 @@ std::string TextLayout::take()
     tookText_ = handedOver_ || !page.empty();
     handedOver_ = false;
     hasPrevious_ = false;
+    quick_ = false;
     pending_ = Gap::None;
     pageStart_ = seq_; // the glyphs before are forgotten without clearing the table
+    forgetClosedSpan();
     repeating_ = false;
     spaceInRepeat_ = false;
     return page;

@@ -5,7 +5,10 @@
 // (fake bold, shadows) is written once.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -48,11 +51,16 @@ private:
     enum class Gap : uint8_t { None, Space, Break };
 
     [[gnu::noinline]] void addOther(const PlacedText& glyph); // kept out of add(), whose short way then stays short
+    void addAnyway(const PlacedText& glyph);
+    [[gnu::noinline]] void startRecent(const PlacedText& glyph);
+    [[gnu::noinline]] void closeRun(const PlacedText& glyph);
     void place(const PlacedText& glyph);
     void flushAccent();
     bool duplicate(const PlacedText& glyph, char32_t first);
-    [[gnu::always_inline]] inline void remember(const PlacedText& glyph, char32_t first);
+    void remember(const PlacedText& glyph, char32_t first);
     void restartNumbers();
+    void forgetClosedSpan();
+    bool mayBeNear(const PlacedText& glyph, double tolerance, int32_t oldest) const;
     void index();
     void write(std::u32string_view text);
 
@@ -69,6 +77,7 @@ private:
     Point previousDirection_;
     double previousSize_ = 0;
     bool followable_ = false; // a glyph drawn where the previous one ended simply follows it
+    bool quick_ = false;      // add() may take its short way: the state the way needs, worked out after each other glyph
     Gap pending_ = Gap::None;
     bool repeating_ = false; // the last glyph was drawn over an earlier one
     bool spaceInRepeat_ = false; // a space came after it, not yet written
@@ -92,15 +101,101 @@ private:
         int32_t seq = -1;
         int32_t nextInBucket = -1;
     };
+    static constexpr size_t kRecentGlyphs = 2048;
     std::vector<Recent> recent_;
     std::vector<int32_t> bucketHead_;
     int32_t seq_ = 0;
     int32_t indexed_ = 0;   // glyphs before this one are in the buckets
     int32_t pageStart_ = 0; // the first glyph of this page
+
+    // The same glyphs as runs on one baseline, with the span of their
+    // origins: most lookups find no run near them and need no buckets at
+    // all. The open run is kept apart; older ones in a small ring, and a
+    // lookup reaching beyond them uses the buckets.
+    struct Run {
+        double y = 0, minX = 0, maxX = 0;
+        int32_t firstSeq = 0;
+    };
+    static constexpr size_t kRuns = 64;
+    Run open_;
+    std::vector<Run> runs_; // ring of the runs closed, kRuns long once the first glyph comes
+    size_t runsClosed_ = 0; // how many runs the ring holds, up to kRuns
+    size_t runNext_ = 0;    // where the next closed run goes
+    // The span of the runs closed on this page: a line below all before it
+    // is answered here.
+    struct Span {
+        double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    };
+    Span closedSpan_;
 };
 
 // Appends `c` to `out` as UTF-8; code points that are not characters
 // (surrogates, beyond U+10FFFF) are left out.
 void appendUtf8(std::string& out, char32_t c);
+
+// Far outside any page: no glyph there is looked up.
+inline constexpr double kLayoutFarAway = 1e12;
+
+// One byte more: the growth path stays a call, the rest is inline.
+[[gnu::flatten]] inline void appendByte(std::string& out, char c) { out.push_back(c); }
+
+// Here, so that the interpreter's loop over a string takes the short way
+// without a call.
+inline void TextLayout::add(const PlacedText& g)
+{
+    // Most glyphs are one printable character or a space drawn just where
+    // the one before ended, the same way, after a glyph written once: all
+    // the rules of addOther() then come to writing it and remembering where
+    // it stands.
+    if (quick_ && g.text.size() == 1) {
+        const char32_t c = g.text[0];
+        const bool ascii = c >= 0x20 && c < 0x5E; // printable and no accent
+        const bool letter = (c > 0x60 && c < 0x7E) || (c >= 0x3040 && c < 0xD800); // small letters, CJK, Hangul
+        if ((ascii || letter) && std::memcmp(&g.start, &previousEnd_, sizeof(Point)) == 0
+            && std::memcmp(&g.direction, &previousDirection_, sizeof(Point)) == 0 && g.size == previousSize_
+            && std::isfinite(g.end.x) && std::isfinite(g.end.y)) {
+            if (c == 0x20) {
+                pending_ = Gap::Space;
+            } else {
+                remember(g, c);
+                if (pending_ == Gap::Space) {
+                    if (!out_.empty() && out_.back() != ' ' && out_.back() != '\n')
+                        out_ += ' ';
+                    pending_ = Gap::None;
+                }
+                if (c < 0x80)
+                    appendByte(out_, static_cast<char>(c));
+                else
+                    appendUtf8(out_, c);
+            }
+            previousStart_ = g.start;
+            previousEnd_ = g.end;
+            return;
+        }
+    }
+    addOther(g);
+}
+
+inline void TextLayout::remember(const PlacedText& g, char32_t first)
+{
+    if (!(std::fabs(g.start.x) < kLayoutFarAway) || !(std::fabs(g.start.y) < kLayoutFarAway))
+        return; // no lookup finds it
+    if (recent_.empty()) [[unlikely]]
+        startRecent(g);
+    if (g.start.y == open_.y) {
+        open_.maxX = std::max(open_.maxX, g.start.x);
+        open_.minX = std::min(open_.minX, g.start.x);
+    } else {
+        closeRun(g);
+    }
+    Recent& r = recent_[static_cast<size_t>(seq_) % kRecentGlyphs];
+    r.x = g.start.x;
+    r.y = g.start.y;
+    r.first = first;
+    r.length = static_cast<uint32_t>(g.text.size());
+    r.seq = seq_;
+    if (++seq_ == INT32_MAX) [[unlikely]]
+        restartNumbers();
+}
 
 } // namespace pdf

@@ -211,6 +211,28 @@ TEST(InterpreterTest, LineBreaksOffWriteSpaces)
     EXPECT_EQ(f.text("BT /F1 10 Tf 12 TL (ab) Tj T* (cd) Tj ET", false), "ab cd");
 }
 
+// A redraw is found however many lines lie between it and what it covers,
+// above or below them, and never over an earlier page.
+TEST(InterpreterTest, RedrawFoundAcrossManyLines)
+{
+    Fixture f;
+    for (int lines : {3, 100}) {
+        std::string content = "BT /F1 10 Tf 12 TL 0 600 Td (ab) Tj", expected = "ab";
+        for (int i = 0; i < lines; ++i) {
+            content += i % 2 ? " T* (c) Tj" : " T* (de) Tj";
+            expected += i % 2 ? "|c" : "|de";
+        }
+        content += " ET BT /F1 10 Tf 0.2 600.1 Td (ab) Tj 1 0 0 1 0.1 588 Tm (de) Tj 1 0 0 1 0.1 576 Tm (x) Tj ET";
+        EXPECT_EQ(f.text(content), expected + "|x") << lines;
+    }
+    f.doc.objects[1] = f.doc.stream("BT /F1 10 Tf (ab) Tj ET");
+    pdf::TextLayout layout(true);
+    pdf::interpretPage(f.doc, f.doc, f.doc.ref(1), f.resources, layout);
+    EXPECT_EQ(layout.take(), "ab");
+    pdf::interpretPage(f.doc, f.doc, f.doc.ref(1), f.resources, layout);
+    EXPECT_EQ(layout.take(), "ab");
+}
+
 // A long page goes to the sink in parts as it is read; joined, they are the
 // page as a whole, cut only between characters (é is two bytes in UTF-8),
 // line breaks and spaces where they were.
