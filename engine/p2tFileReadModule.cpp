@@ -441,19 +441,6 @@ struct p2tReader::KeySet {
     }
 };
 
-// Reads one token at `from` for a scan to keys: false, with nothing read,
-// when it is a key or does not lie in the window (or the budget).
-bool p2tReader::skipNonKeyToken(const uint8_t*& from, const KeySet& keys)
-{
-    TokenBounds t;
-    if (!tokenInWindow(from, t) || budget_ <= t.looked - from || keys.holds(t.first, static_cast<size_t>(t.end - t.first)))
-        return false;
-    budget_ -= t.looked - from;
-    pos_ += t.next - from;
-    from = t.next;
-    return true;
-}
-
 // Moves past tokens 64 bytes at a time, charging the budget what reading them
 // one by one charges: each byte once, and once more the byte after a token
 // that ends at a delimiter or at a CR without an LF (reading looks at it and
@@ -524,8 +511,8 @@ const uint8_t* p2tReader::skipChunksToKey(const uint8_t* from, const KeySet& key
         }
         // Token by token past the first problem, then chunks from there.
         const uint8_t* const problem = chunk + std::countr_zero(problems);
-        while (from <= problem)
-            if (!skipNonKeyToken(from, keys))
+        for (TokenBounds key; from <= problem;)
+            if (skipNonKeyTokens(from, keys, 1, key) == 0)
                 return from;
         chunk = from;
         carry = 0;
@@ -533,10 +520,10 @@ const uint8_t* p2tReader::skipChunksToKey(const uint8_t* from, const KeySet& key
     return from;
 }
 
-// Moves past up to `most` tokens that are not keys, as skipNonKeyToken one
-// after the other would, with the position and the budget kept here until
-// the last; gives how many. When a key stops it, key gets its bounds (else
-// its first stays null).
+// Moves past up to `most` tokens that are not keys, each charged what reading
+// it charges, with the position and the budget kept here until the last;
+// gives how many. Stops before a key (key gets its bounds, else its first
+// stays null), a token not wholly in the window, or the end of the budget.
 int p2tReader::skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int most, TokenBounds& key)
 {
     const uint8_t* p = from;

@@ -105,7 +105,6 @@ private:
     };
     bool tokenInWindow(const uint8_t* from, TokenBounds& t) const;
     struct KeySet;
-    bool skipNonKeyToken(const uint8_t*& from, const KeySet& keys);
     int skipNonKeyTokens(const uint8_t*& from, const KeySet& keys, int most, TokenBounds& key);
     bool skipToKey(const KeySet& keys, TokenBounds& key);
     const uint8_t* skipChunksToKey(const uint8_t* from, const KeySet& keys, const uint8_t (&firsts)[4]);

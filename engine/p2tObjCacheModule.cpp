@@ -25,6 +25,11 @@ void ObjCache::reset()
     direct_.clear();
     slots_.assign(kInitialSlots, Slot{0, 0, 0});
     hashed_ = 0;
+    resetTypes();
+}
+
+void ObjCache::resetTypes()
+{
     types_.resize(2);
     typeIndex_ = {{"UNKNOWN", kUnknown}, {"???", kNoType}};
     lastType_ = kUnknown;
@@ -36,9 +41,7 @@ void ObjCache::release()
     direct_ = {};
     slots_ = {};
     hashed_ = 0;
-    types_.resize(2);
-    typeIndex_ = {{"UNKNOWN", kUnknown}, {"???", kNoType}};
-    lastType_ = kUnknown;
+    resetTypes();
 }
 
 size_t ObjCache::slotFor(int32_t id, int32_t gen) const

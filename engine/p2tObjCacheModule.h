@@ -56,6 +56,7 @@ private:
     int32_t insert(int32_t id, int32_t gen, int32_t address);
     void grow();
     size_t slotFor(int32_t id, int32_t gen) const;
+    void resetTypes();
 
     struct Slot {
         int32_t id;

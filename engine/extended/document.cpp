@@ -207,19 +207,6 @@ std::optional<std::string> Document::streamData(const Object& stream, size_t lim
     return data;
 }
 
-namespace {
-
-class InflatedStream final : public StreamPieces {
-public:
-    InflatedStream(std::string data, size_t limit, FilterContext& context) : inflate_(std::move(data), limit, context) {}
-    size_t read(char* at, size_t room) override { return inflate_.read(at, room); }
-
-private:
-    InflatePieces inflate_;
-};
-
-} // namespace
-
 std::unique_ptr<StreamPieces> Document::streamPieces(const Object& stream, size_t limit)
 {
     const Stream* s = stream.streamValue();
@@ -228,7 +215,7 @@ std::unique_ptr<StreamPieces> Document::streamPieces(const Object& stream, size_
     if (!s || !rawData(*s, data, steps))
         return nullptr;
     if (InflatePieces::takes(steps))
-        return std::make_unique<InflatedStream>(std::move(data), limit, piecesContext_);
+        return std::make_unique<InflatePieces>(std::move(data), limit, piecesContext_);
     if (applyFilters(steps, data, limit, &filterContext_) != FilterResult::Ok)
         return nullptr;
     return std::make_unique<WholeStream>(std::move(data));

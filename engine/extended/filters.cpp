@@ -404,18 +404,24 @@ size_t InflatePieces::read(char* at, size_t room)
             return 0;
         }
     }
-    size_t got = 0;
-    while (got < room && inflateInto(at + got, room - got, z_.zs, got)) {
-    }
-    if (got < room && got == 0 && produced_ == 0 && !bare_ && mayBeBareDeflate(data_)) {
+    size_t got = fill(at, room);
+    if (got == 0 && produced_ == 0 && !bare_ && mayBeBareDeflate(data_)) {
         bare_ = true;
         if (startInflate(data_, true, z_))
-            while (got < room && inflateInto(at + got, room - got, z_.zs, got)) {
-            }
+            got = fill(at, room);
     }
     if (got < room)
         ended_ = true;
     produced_ += got;
+    return got;
+}
+
+// Inflates until `room` bytes are written or the data ends.
+size_t InflatePieces::fill(char* at, size_t room)
+{
+    size_t got = 0;
+    while (got < room && inflateInto(at + got, room - got, z_.zs, got)) {
+    }
     return got;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/extended/pdfObject.h"
+#include "engine/extended/streamPieces.h"
 
 namespace pdf {
 
@@ -51,15 +52,16 @@ FilterResult applyFilters(const std::vector<FilterStep>& steps, std::string& dat
 // A FlateDecode stream without a predictor inflated a piece at a time: the
 // same bytes applyFilters gives all at once, with no more than a piece held.
 // It uses the context's zlib state, which nothing else may use meanwhile.
-class InflatePieces {
+class InflatePieces final : public StreamPieces {
 public:
     // Whether the steps are this kind of stream.
     static bool takes(const std::vector<FilterStep>& steps);
     InflatePieces(std::string data, size_t limit, FilterContext& context);
-    // Up to `room` more bytes into `at`; 0 at the end.
-    size_t read(char* at, size_t room);
+    size_t read(char* at, size_t room) override;
 
 private:
+    size_t fill(char* at, size_t room);
+
     std::string data_;
     size_t limit_;
     FilterContext::Zlib& z_;

@@ -4,41 +4,15 @@
 // over objects built in memory.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/extended/pdfObject.h"
+#include "engine/extended/streamPieces.h"
 
 namespace pdf {
-
-// A stream's decoded data read a piece at a time.
-class StreamPieces {
-public:
-    virtual ~StreamPieces() = default;
-    // Up to `room` more bytes into `at`; 0 at the end.
-    virtual size_t read(char* at, size_t room) = 0;
-};
-
-// Data decoded whole, handed out a piece at a time.
-class WholeStream final : public StreamPieces {
-public:
-    explicit WholeStream(std::string data) : data_(std::move(data)) {}
-    size_t read(char* at, size_t room) override
-    {
-        const size_t n = std::min(room, data_.size() - at_);
-        std::memcpy(at, data_.data() + at_, n);
-        at_ += n;
-        return n;
-    }
-
-private:
-    std::string data_;
-    size_t at_ = 0;
-};
 
 class ObjectSource {
 public:

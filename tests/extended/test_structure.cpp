@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
+
+#include "engine/extended/crossReference.h"
+#include "engine/extended/rawFile.h"
+#include "engine/p2tFileReadModule.h"
 
 #include "tests/support/engineHarness.h"
 #include "tests/support/pdfWriter.h"
@@ -222,3 +227,35 @@ TEST(ExtendedStructureTest, SameTextHoweverTheWriterStoresTheFile)
 }
 
 } // namespace
+
+// Table entries in the fixed form of 20 bytes are read by a short path,
+// others through the lexer: spaced either way, a table gives the same entries.
+TEST(ExtendedStructureTest, FixedTableEntriesReadAsTheirTokens)
+{
+    const std::vector<std::string> offsets = {"0000000000", "0000000017", "0099999999", "0100000000",
+                                              "1234567890", "9999999999", "0000000908", "00000001a7"};
+    auto entries = [&](bool fixed) {
+        std::string pdf = "%PDF-1.4\nxref\n0 " + std::to_string(offsets.size()) + "\n";
+        for (size_t i = 0; i < offsets.size(); ++i)
+            pdf += offsets[i] + (fixed ? " " : "  ") + (i % 2 ? "00003" : "65535") + (i == 6 ? " f" : " n")
+                   + (fixed ? "\r\n" : " \n");
+        pdf += "trailer\n<</Size 8/Root 1 0 R>>\nstartxref\n9\n%%EOF\n";
+        p2tReader reader;
+        reader.openMemory(pdf.data(), pdf.size());
+        pdf::RawFile file(reader);
+        pdf::CrossReference xref;
+        EXPECT_TRUE(xref.read(file));
+        std::vector<std::string> found;
+        for (int32_t num = 0; num < static_cast<int32_t>(offsets.size()); ++num) {
+            const pdf::XrefEntry* e = xref.find(num);
+            found.push_back(e && e->type == pdf::XrefEntry::InFile
+                                ? std::to_string(e->where) + " " + std::to_string(e->gen)
+                                : "none"); // free, or not defined
+        }
+        return found;
+    };
+    const std::vector<std::string> expected = {"0 65535", "17 3", "99999999 65535", "100000000 3",
+                                               "1234567890 65535", "9999999999 3", "none", "none"};
+    EXPECT_EQ(entries(true), expected);
+    EXPECT_EQ(entries(false), expected);
+}
