@@ -62,13 +62,16 @@ constexpr uint32_t op(const char* s)
     return v;
 }
 
-// The first bytes of the operators execute() acts on: the others (paths,
-// colours, images) draw no text and are passed over at once.
-constexpr std::array<bool, 256> kActedOn = [] {
-    std::array<bool, 256> firsts{};
-    for (const char c : std::string_view("BT'\"qQcDE"))
-        firsts[static_cast<uint8_t>(c)] = true;
-    return firsts;
+// The operators execute() acts on, by first byte (curveto "c" is not, "cm"
+// is): the others (paths, colours, images) draw no text and are passed over
+// at once.
+constexpr Lexer::KeywordSet kActedOn = [] {
+    Lexer::KeywordSet acted;
+    for (const char c : std::string_view("'\"qQ"))
+        acted.alone[static_cast<uint8_t>(c)] = true;
+    for (const char c : std::string_view("BTcDE"))
+        acted.longer[static_cast<uint8_t>(c)] = true;
+    return acted;
 }();
 
 double length(double x, double y) { return std::sqrt(x * x + y * y); }
@@ -444,6 +447,11 @@ void Interpreter::run(std::string_view content, const Object& resources, int for
                 lexer = Lexer(feed->bytes(), lexer.pos()); // a form drained the page
                 setWatch();
             }
+            // Paths and colours, most of a drawing, are passed without
+            // being taken apart into operands.
+            if (operands_.empty() && !stopped_)
+                operators_ += static_cast<int64_t>(lexer.skipOperators(
+                    kActedOn, std::min(watch, lexer.bytes().size()), limits_.maxOperators - operators_));
         } else if (kind == Lexer::Word::End) {
             break;
         } else {
@@ -509,7 +517,7 @@ void Interpreter::keyword(Lexer& lexer, std::string_view word, const Object& res
             code |= static_cast<uint32_t>(static_cast<uint8_t>(word[i])) << (8 * i);
         if (code == op("BI"))
             skipInlineImage(lexer);
-        else if (kActedOn[static_cast<uint8_t>(word[0])])
+        else if (kActedOn.holds(word))
             execute(code, resources, formDepth);
     }
     clearOperands();

@@ -78,6 +78,24 @@ size_t skipDigits(const char* b, size_t p, size_t n)
     return p;
 }
 
+// Most words of a content stream are unsigned numbers shorter than eight
+// bytes: the end of such a number at `p` (which starts with a digit or a
+// point) is the first byte that is no digit, a point passed over once, found
+// without a branch per byte. 0 when eight bytes do not remain or the number
+// does not end within them at a byte that ends a word.
+size_t shortNumberEnd(const char* b, size_t p, size_t n)
+{
+    if (p + 8 > n)
+        return 0;
+    uint64_t w;
+    std::memcpy(&w, b + p, 8);
+    uint64_t other = bytesOutside(w ^ (kOnes * '0'), 10);
+    const uint64_t points = bytesOutside(w ^ (kOnes * '.'), 1) ^ (kOnes * 0x80);
+    other ^= firstMark(other) & points;
+    const size_t end = p + static_cast<size_t>(firstMarked(other));
+    return end < p + 8 && !(kClass[static_cast<uint8_t>(b[end])] & kRegular) ? end : 0;
+}
+
 // The scale of each decimal place, each the one before divided by ten just
 // as the reading of a number divides it, so that values come out the same to
 // the last bit.
@@ -224,17 +242,8 @@ Lexer::Word Lexer::nextWord(std::string_view& word)
         pos_ = p;
         return Word::Other;
     }
-    if ((first & (kDigit | kPoint)) && p + 8 <= n) {
-        // Most words are unsigned numbers shorter than eight bytes: their
-        // end is the first byte that is no digit, a point passed over once,
-        // found without a branch per byte.
-        uint64_t w;
-        std::memcpy(&w, b + p, 8);
-        uint64_t other = bytesOutside(w ^ (kOnes * '0'), 10);
-        const uint64_t points = bytesOutside(w ^ (kOnes * '.'), 1) ^ (kOnes * 0x80);
-        other ^= firstMark(other) & points;
-        const size_t end = p + static_cast<size_t>(firstMarked(other));
-        if (end < p + 8 && !(kClass[static_cast<uint8_t>(b[end])] & kRegular)) {
+    if (first & (kDigit | kPoint)) {
+        if (const size_t end = shortNumberEnd(b, p, n)) {
             word = std::string_view(b + start, end - start);
             pos_ = end;
             return Word::Number;
@@ -259,6 +268,48 @@ Lexer::Word Lexer::nextWord(std::string_view& word)
     word = std::string_view(b + start, p - start);
     pos_ = p;
     return kind;
+}
+
+size_t Lexer::skipOperators(const KeywordSet& stops, size_t limit, int64_t most)
+{
+    const char* b = bytes_.data();
+    const size_t n = bytes_.size();
+    const bool whole = limit >= n; // no token runs on past the bytes
+    size_t p = pos_, passed = 0;
+    while (static_cast<int64_t>(passed) < most) {
+        while (p < n && (kClass[static_cast<uint8_t>(b[p])] & kWhite))
+            ++p;
+        if (p >= n || p >= limit)
+            break;
+        const size_t start = p;
+        const uint8_t first = kClass[static_cast<uint8_t>(b[p])];
+        if (!(first & kRegular))
+            break;
+        if (first & (kDigit | kPoint | kSign)) {
+            if (const size_t end = (first & kSign) ? 0 : shortNumberEnd(b, p, n)) {
+                p = end;
+                continue;
+            }
+            while (p < n && (kClass[static_cast<uint8_t>(b[p])] & kSign))
+                ++p;
+            p = skipDigits(b, p, n);
+            if (p < n && b[p] == '.')
+                p = skipDigits(b, p + 1, n);
+            if (p < n ? (kClass[static_cast<uint8_t>(b[p])] & kRegular) != 0 : !whole)
+                break; // no number, or one that may go on
+            continue;
+        }
+        while (p < n && (kClass[static_cast<uint8_t>(b[p])] & kRegular))
+            ++p;
+        if (p >= n && !whole)
+            break;
+        const std::string_view word(b + start, p - start);
+        if (stops.holds(word) || word == "true" || word == "false" || word == "null")
+            break;
+        ++passed;
+        pos_ = p;
+    }
+    return passed;
 }
 
 double numberValue(std::string_view word, bool& integer)

@@ -3,6 +3,7 @@
 // streams, content streams and CMaps.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -74,6 +75,25 @@ public:
     // `next` to read.
     enum class Word : uint8_t { End, Number, Keyword, Other };
     Word nextWord(std::string_view& word);
+
+    // Keywords by their first byte: `alone` for a keyword of that byte only,
+    // `longer` for one with more bytes after it.
+    struct KeywordSet {
+        std::array<bool, 256> alone{}, longer{};
+        bool holds(std::string_view word) const
+        {
+            return (word.size() == 1 ? alone : longer)[static_cast<uint8_t>(word[0])];
+        }
+    };
+    // Passes operators a reader does not act on, with their operands: runs
+    // of numbers (as nextWord reads them) each ended by a keyword that
+    // `stops` does not hold. Stops before anything else (a string, a name,
+    // an array, a comment, a keyword `stops` holds, "true", "false" or
+    // "null"), before a token that starts at `limit` or later or runs to the
+    // end of bytes that go on past them (`limit` short of the end), or after
+    // `most` keywords; then stands after the last keyword passed. Gives how
+    // many keywords it passed.
+    size_t skipOperators(const KeywordSet& stops, size_t limit, int64_t most);
 
     size_t pos() const { return pos_; }
     void setPos(size_t pos) { pos_ = pos < bytes_.size() ? pos : bytes_.size(); }

@@ -312,6 +312,43 @@ TEST(InterpreterTest, ContentReadInWindowsAsWhole)
     EXPECT_TRUE(windows.take() == expected);
 }
 
+// Paths, colours and other operators that draw no text, passed over without
+// being read into operands, change no text: numbers right after them still
+// reach the text operators, in whichever window they stand.
+TEST(InterpreterTest, DrawingAroundTextChangesNoText)
+{
+    const char* const drawing[] = {"10.5 20 m 30 40.25 l 1 2 3 4 5 6 c h S ", "-1.5 .5 +3 4 re f* 0.5 g 1 0 0 RG n ",
+                                   "0 0 1 rg 2 w 1 J [3 1] 0 d ", "% a note\n", "/GS0 gs 12abc 1.2.3 B ",
+                                   "true 3 w null 1 M ", "5 6 7 8 9 10 v y W n ", "1 2 3 4 5 6 c 7 8 l s "};
+    std::string both = "BT /F1 10 Tf ", textOnly = both;
+    uint32_t seed = 3;
+    for (int i = 0; both.size() < (600u << 10); ++i) {
+        seed = seed * 1103515245 + 12345;
+        const std::string n = std::to_string(i);
+        std::string text;
+        switch ((seed >> 20) % 8) {
+        case 0: text = "1 0 0 1 " + std::to_string(i % 400) + ".5 " + std::to_string(i % 700) + " Tm (m" + n + ") Tj "; break;
+        case 1: text = "12 TL T* (t" + n + ") Tj "; break;
+        case 2: text = "0 -14 Td (d" + n + ") Tj "; break;
+        case 3: text = "(x" + n + ") ' "; break;
+        case 4: text = "[(w" + n + ") -300 (z)] TJ "; break;
+        case 5: text = "1 0 0 1 5 -3 cm (c" + n + ") Tj "; break;
+        case 6: text = "q 2 0 0 2 0 0 cm (q" + n + ") Tj Q "; break;
+        default: text = "ET BT /F1 10 Tf 1 0 0 1 72 " + std::to_string(i % 900) + " Tm "; break;
+        }
+        if ((seed >> 16) % 3 == 0) {
+            textOnly += text;
+            both += text;
+        } else {
+            both += drawing[(seed >> 24) % 8];
+        }
+    }
+    Fixture f;
+    const std::string expected = f.text(textOnly + "ET");
+    EXPECT_GT(expected.size(), size_t{20000});
+    EXPECT_TRUE(f.text(both + "ET") == expected);
+}
+
 // Hostile content ends in time with bounded memory and keeps what it read.
 TEST(InterpreterTest, HostileContentEnds)
 {
