@@ -3,7 +3,7 @@
 # that are not there yet.
 set -euo pipefail
 packages=(g++ make cmake pkg-config zlib1g-dev libgtest-dev qt6-base-dev poppler-data aglfn fonts-urw-base35
-          fonts-ipaexfont-gothic qt6-translations-l10n nettle-dev qpdf
+          fonts-ipaexfont-gothic qt6-translations-l10n nettle-dev libdeflate-dev qpdf
           # the Debian package: manual pages, icons, packing and its checks
           scdoc librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream
           "$@")

@@ -3,6 +3,7 @@
 #include "engine/extended/lexer.h"
 #include "platform/system.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -44,10 +45,13 @@ struct FilterContext::Zlib {
     z_stream zs{};
     int windowBits = 0; // 0: not set up
     std::string buffer;  // inflated bytes, reused from stream to stream
+    libdeflate_decompressor* whole = nullptr; // made when first wanted
     ~Zlib()
     {
         if (windowBits != 0)
             inflateEnd(&zs);
+        if (whole)
+            libdeflate_free_decompressor(whole);
     }
 };
 
@@ -62,10 +66,6 @@ constexpr size_t kInflatePiece = size_t{1} << 20;
 // straight into a buffer of its size, rather than held twice.
 constexpr size_t kInflateKept = size_t{16} << 20;
 
-// Runs inflate over all of `in` (zlib data, or with raw bare deflate data)
-// for at most `limit` bytes of output; `room(produced)` says where the next
-// bytes go and how many fit there. Gives the number of bytes produced: data
-// damaged part way gives what came before the damage.
 // Sets zlib up to inflate `in` (zlib data, or with raw bare deflate data);
 // false when it cannot.
 bool startInflate(std::string_view in, bool raw, FilterContext::Zlib& z)
@@ -109,6 +109,44 @@ bool mayBeBareDeflate(std::string_view in)
     return (cmf & 0x0F) != 8 || in.size() < 2 || ((cmf << 8) | static_cast<uint8_t>(in[1])) % 31 != 0;
 }
 
+// Runs inflate over all of `in` (zlib data, or with raw bare deflate data)
+// for at most `limit` bytes of output; `room(produced)` says where the next
+// bytes go and how many fit there. Gives the number of bytes produced: data
+// damaged part way gives what came before the damage.
+// Room for a whole stream's output: what its compressed size suggests, up
+// to `most`.
+size_t wholeRoom(std::string_view in, size_t limit, size_t most)
+{
+    return std::min({limit, most, std::max(kInflateBuffer, in.size() * 16)});
+}
+
+// Inflates all of `in` into [out, out + room) at once with libdeflate, two to
+// three times as fast as zlib: true when the data ends within the room and
+// in good order. Anything else is zlib's to read, which also gives what
+// comes before damage; data zlib refuses from its header on is not tried.
+bool inflateWhole(std::string_view in, bool raw, FilterContext::Zlib& z, char* out, size_t room, size_t& produced)
+{
+    produced = 0;
+    if (!raw) {
+        // As zlib takes it: deflate, a window of at most 32 KB, the header's
+        // check, and no preset dictionary.
+        if (in.size() < 2)
+            return false;
+        const auto cmf = static_cast<uint8_t>(in[0]), flg = static_cast<uint8_t>(in[1]);
+        if ((cmf & 0x0F) != 8 || (cmf >> 4) > 7 || (cmf << 8 | flg) % 31 != 0 || (flg & 0x20) != 0)
+            return false;
+    }
+    if (!z.whole && !(z.whole = libdeflate_alloc_decompressor()))
+        return false;
+    size_t used = 0;
+    const libdeflate_result result =
+        raw ? libdeflate_deflate_decompress_ex(z.whole, in.data(), in.size(), out, room, &used, &produced)
+            : libdeflate_zlib_decompress_ex(z.whole, in.data(), in.size(), out, room, &used, &produced);
+    if (result != LIBDEFLATE_SUCCESS)
+        produced = 0;
+    return result == LIBDEFLATE_SUCCESS;
+}
+
 template <class Room>
 size_t inflatePass(std::string_view in, size_t limit, bool raw, FilterContext::Zlib& z, Room room)
 {
@@ -123,7 +161,8 @@ size_t inflatePass(std::string_view in, size_t limit, bool raw, FilterContext::Z
     return produced;
 }
 
-// Inflates into out. Most streams fit the reused buffer (a fresh one for
+// Inflates into out, with libdeflate where it can, else with zlib. Most
+// streams fit the reused buffer (a fresh one for
 // each would be cleared and freed each time); a longer one goes on straight
 // into out, its room set aside at once for what the stream's compressed size
 // suggests and cleared a piece at a time just before inflate fills it, so
@@ -136,6 +175,18 @@ void inflateData(std::string_view in, std::string& out, size_t limit, bool raw, 
     if (buffer.empty())
         buffer.resize(kInflateBuffer);
     out.clear();
+    if (size_t room = wholeRoom(in, limit, kInflateKept), whole = 0; room <= buffer.size()) {
+        if (inflateWhole(in, raw, z, buffer.data(), room, whole)) {
+            out.assign(buffer, 0, whole);
+            return;
+        }
+    } else {
+        const auto bytes = std::make_unique_for_overwrite<char[]>(room);
+        if (inflateWhole(in, raw, z, bytes.get(), room, whole)) {
+            out.assign(bytes.get(), whole);
+            return;
+        }
+    }
     bool inOut = false;              // past the buffer: the bytes go on in out
     std::unique_ptr<char[]> discard; // past kInflateKept: only counted
     auto keep = [&](size_t produced) -> std::pair<char*, size_t> {
@@ -394,16 +445,20 @@ InflatePieces::InflatePieces(std::string data, size_t limit, FilterContext& cont
 
 size_t InflatePieces::read(char* at, size_t room)
 {
+    if (!started_) {
+        started_ = true;
+        if (!inflateAtOnce() && !startInflate(data_, false, z_))
+            ended_ = true;
+    }
+    if (whole_) {
+        const size_t n = std::min(room, wholeSize_ - wholeAt_);
+        std::memcpy(at, whole_.get() + wholeAt_, n);
+        wholeAt_ += n;
+        return n;
+    }
     room = std::min(room, limit_ - produced_);
     if (ended_ || room == 0)
         return 0;
-    if (!started_) {
-        started_ = true;
-        if (!startInflate(data_, false, z_)) {
-            ended_ = true;
-            return 0;
-        }
-    }
     size_t got = fill(at, room);
     if (got == 0 && produced_ == 0 && !bare_ && mayBeBareDeflate(data_)) {
         bare_ = true;
@@ -414,6 +469,24 @@ size_t InflatePieces::read(char* at, size_t room)
         ended_ = true;
     produced_ += got;
     return got;
+}
+
+// Most content streams inflate at once, as inflateData reads them, and are
+// then handed out from there; the rest go through zlib a piece at a time.
+bool InflatePieces::inflateAtOnce()
+{
+    constexpr size_t kMostAtOnce = size_t{64} << 20;
+    const size_t room = wholeRoom(data_, limit_, kMostAtOnce);
+    auto bytes = std::make_unique_for_overwrite<char[]>(room);
+    platform::preferLargePages(bytes.get(), room);
+    size_t got = 0;
+    if (!inflateWhole(data_, false, z_, bytes.get(), room, got)
+        && !(mayBeBareDeflate(data_) && inflateWhole(data_, true, z_, bytes.get(), room, got)))
+        return false;
+    whole_ = std::move(bytes);
+    wholeSize_ = got;
+    std::string().swap(data_); // its compressed bytes are not wanted any more
+    return true;
 }
 
 // Inflates until `room` bytes are written or the data ends.

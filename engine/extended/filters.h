@@ -49,9 +49,10 @@ bool filterSteps(const Object& filter, const Object& parms, std::vector<FilterSt
 FilterResult applyFilters(const std::vector<FilterStep>& steps, std::string& data, size_t limit,
                           FilterContext* context = nullptr);
 
-// A FlateDecode stream without a predictor inflated a piece at a time: the
-// same bytes applyFilters gives all at once, with no more than a piece held.
-// It uses the context's zlib state, which nothing else may use meanwhile.
+// A FlateDecode stream without a predictor handed out a piece at a time: the
+// same bytes applyFilters gives all at once. Inflated whole where that is
+// fast, else with no more than a piece held. It uses the context's inflate
+// state, which nothing else may use meanwhile.
 class InflatePieces final : public StreamPieces {
 public:
     // Whether the steps are this kind of stream.
@@ -60,6 +61,7 @@ public:
     size_t read(char* at, size_t room) override;
 
 private:
+    bool inflateAtOnce();
     size_t fill(char* at, size_t room);
 
     std::string data_;
@@ -69,6 +71,9 @@ private:
     bool started_ = false;
     bool bare_ = false;
     bool ended_ = false;
+    std::unique_ptr<char[]> whole_; // inflated at once: handed out from here
+    size_t wholeSize_ = 0;
+    size_t wholeAt_ = 0;
 };
 
 // One filter, for tests: the same rules as applyFilters.

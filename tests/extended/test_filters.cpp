@@ -1,6 +1,7 @@
 // The extended reader's stream filters on known vectors, round trips through
 // the tests' encoders, and the damaged data and parameters hostile files hold.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "engine/extended/filters.h"
 #include "tests/support/pdfWriter.h"
@@ -118,6 +119,63 @@ TEST(FiltersTest, InflatedInPiecesAsWhole)
     EXPECT_TRUE(pdf::InflatePieces::takes({step("FlateDecode", {{"Predictor", 1}})}));
     EXPECT_FALSE(pdf::InflatePieces::takes({step("Fl", {{"Predictor", 12}})}));
     EXPECT_FALSE(pdf::InflatePieces::takes({step("A85"), step("Fl")}));
+}
+
+// What zlib alone gives: all it inflates before the data ends or turns bad,
+// its check value not looked at; as bare deflate data when it does not
+// start as zlib data. Streams inflated at once another way give just that.
+std::string zlibAlone(const std::string& in, size_t limit)
+{
+    auto pass = [&](int bits) {
+        std::string out;
+        z_stream zs{};
+        if (inflateInit2(&zs, bits) != Z_OK)
+            return out;
+        inflateValidate(&zs, 0);
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        zs.avail_in = static_cast<uInt>(in.size());
+        char piece[4096];
+        for (int rc = Z_OK; rc == Z_OK && out.size() < limit;) {
+            zs.next_out = reinterpret_cast<Bytef*>(piece);
+            zs.avail_out = static_cast<uInt>(std::min(sizeof piece, limit - out.size()));
+            rc = inflate(&zs, Z_NO_FLUSH);
+            out.append(piece, reinterpret_cast<char*>(zs.next_out) - piece);
+        }
+        inflateEnd(&zs);
+        return out;
+    };
+    std::string out = pass(MAX_WBITS);
+    const bool zlibHeader = in.size() >= 2 && (in[0] & 0x0F) == 8
+                            && (static_cast<uint8_t>(in[0]) << 8 | static_cast<uint8_t>(in[1])) % 31 == 0;
+    return out.empty() && !in.empty() && !zlibHeader ? pass(-MAX_WBITS) : out;
+}
+
+TEST(FiltersTest, InflatedAtOnceAsZlibAlone)
+{
+    std::string text;
+    for (int i = 0; text.size() < 200000; ++i)
+        text += std::to_string(i * 7919 % 100000) + (i % 11 ? " " : " Tj\n");
+    const std::string packed = deflateBytes(text), bare = packed.substr(2, packed.size() - 6);
+    std::string badCheck = packed, damaged = packed;
+    badCheck.back() ^= 1;
+    damaged[damaged.size() / 2] ^= 0x55;
+    const std::string inputs[] = {packed, deflateBytes(std::string(300000, 'a')), badCheck, damaged,
+                                  packed.substr(0, packed.size() - 2), packed + "trailing bytes", bare,
+                                  bare.substr(0, bare.size() / 3),
+                                  std::string("\x78\x20", 2) + bare,  // a preset dictionary
+                                  std::string("\x88\x1C", 2) + bare}; // a window of 64 KB
+    for (const std::string& in : inputs) {
+        for (size_t limit : {size_t{1000}, text.size(), size_t{1} << 30}) {
+            const std::string expected = zlibAlone(in, limit);
+            EXPECT_TRUE(decode({step("Fl")}, in, limit) == expected) << in.size() << " " << limit;
+            pdf::FilterContext context;
+            pdf::InflatePieces pieces(in, limit, context);
+            std::string room(65536, '\0'), all;
+            while (size_t n = pieces.read(room.data(), room.size()))
+                all.append(room, 0, n);
+            EXPECT_TRUE(all == expected) << in.size() << " " << limit;
+        }
+    }
 }
 
 } // namespace
