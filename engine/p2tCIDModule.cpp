@@ -1,5 +1,7 @@
 #include "engine/p2tCIDModule.h"
 
+#include <cstring>
+
 #include "engine/compress.h"
 #include "engine/p2tFileReadModule.h"
 #include "platform/cp932.h"
@@ -9,32 +11,39 @@ bool p2tCIDLoadText(CidTable& table, const std::vector<uint8_t>& text)
 {
     // Lines end with CR LF or a lone CR. The text is read from memory rather
     // than through a temporary file: the program's folder may be read-only.
-    size_t p = 0;
-    std::vector<std::string> lines(CidTable::kLastCid + 1);
-    for (int32_t cid = 1; cid <= CidTable::kLastCid; ++cid) {
-        if (p >= text.size())
+    const char* p = reinterpret_cast<const char*>(text.data());
+    const char* const end = p + text.size();
+    std::vector<CidTable::ShortText> shortTexts(CidTable::kLastCid + 1, CidTable::ShortText{{}, 0});
+    std::vector<std::string> longTexts;
+    for (size_t cid = 1; cid < shortTexts.size(); ++cid) {
+        if (p >= end)
             return false; // fewer lines than CIDs: reading past the end
-        size_t start = p;
-        while (p < text.size() && text[p] != '\r')
-            ++p;
-        std::string_view line(reinterpret_cast<const char*>(text.data()) + start, p - start);
-        if (p < text.size()) {
-            ++p;
-            if (p < text.size() && text[p] == '\n')
-                ++p;
+        const char* lineEnd = p;
+        while (lineEnd < end && *lineEnd != '\r')
+            ++lineEnd;
+        const std::string_view line(p, static_cast<size_t>(lineEnd - p));
+        p = lineEnd == end ? end : lineEnd + 1 < end && lineEnd[1] == '\n' ? lineEnd + 2 : lineEnd + 1;
+        // Through the code page and back, as reading text lines would; most
+        // lines come back as they are.
+        CidTable::ShortText& entry = shortTexts[cid];
+        if (line.size() <= sizeof entry.bytes && platform::cp932RoundTripsAsIs(line)) {
+            line.copy(entry.bytes, line.size());
+            entry.length = static_cast<uint8_t>(line.size());
+            continue;
         }
-        // Through the code page and back, as reading text lines would.
-        lines[static_cast<size_t>(cid)] = platform::cp932RoundTrip(line);
-    }
-    table.entries = std::move(lines);
-    table.shortTexts.assign(table.entries.size(), CidTable::ShortText{{}, CidTable::kLong});
-    for (size_t cid = 0; cid < table.entries.size(); ++cid) {
-        const std::string& text = table.entries[cid];
-        if (text.size() <= sizeof CidTable::ShortText::bytes) {
-            text.copy(table.shortTexts[cid].bytes, text.size());
-            table.shortTexts[cid].length = static_cast<uint8_t>(text.size());
+        std::string back = platform::cp932RoundTrip(line);
+        if (back.size() <= sizeof entry.bytes) {
+            back.copy(entry.bytes, back.size());
+            entry.length = static_cast<uint8_t>(back.size());
+        } else {
+            const auto index = static_cast<uint32_t>(longTexts.size());
+            std::memcpy(entry.bytes, &index, sizeof index);
+            entry.length = CidTable::kLong;
+            longTexts.push_back(std::move(back));
         }
     }
+    table.shortTexts = std::move(shortTexts);
+    table.longTexts = std::move(longTexts);
     return true;
 }
 

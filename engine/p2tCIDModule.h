@@ -11,16 +11,18 @@
 
 struct CidTable {
     static constexpr int32_t kLastCid = 15443;
-    std::vector<std::string> entries = std::vector<std::string>(kLastCid + 1); // code page 932 bytes
-    // The same texts in eight bytes each rather than a string's 32, made when
-    // the table is loaded (empty otherwise): hexadecimal strings look up one
-    // CID after another, and the smaller table stays in the processor's cache.
+    // Each CID's text in code page 932 bytes, eight bytes a CID: hexadecimal
+    // strings look up one CID after another, and the small table stays in
+    // the processor's cache. A text of more than seven bytes (a few hundred
+    // CIDs) lies in longTexts, its index in the first four bytes. Empty until
+    // the table is loaded: every CID then gives no text.
     struct ShortText {
         char bytes[7];
-        uint8_t length; // kLong: the text is longer, see entries
+        uint8_t length; // kLong: the text is longer, see longTexts
     };
     static constexpr uint8_t kLong = 0xFF;
     std::vector<ShortText> shortTexts;
+    std::vector<std::string> longTexts;
 };
 
 inline constexpr const char* kCidDataFileName = "AdobeCID.dat";

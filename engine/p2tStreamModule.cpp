@@ -22,8 +22,6 @@ constexpr int hexValue(char c)
     return -1;
 }
 
-const std::string kEmpty;
-
 // Inflate limits: the first attempt's buffer, then the second's.
 constexpr size_t kFirstLimit = 1000000 + 1;
 constexpr size_t kSecondLimit = 10000000 + 1;
@@ -40,11 +38,16 @@ std::string p2tByteData2Str(p2tEngine& eng, const std::vector<uint8_t>& data)
     return s;
 }
 
-const std::string& p2tCID2Str(const CidTable& table, int32_t cid)
+std::string_view p2tCID2Str(const CidTable& table, int32_t cid)
 {
-    if (cid < 0 || cid > CidTable::kLastCid)
-        return kEmpty;
-    return table.entries[static_cast<size_t>(cid)];
+    if (cid < 0 || static_cast<size_t>(cid) >= table.shortTexts.size())
+        return {};
+    const CidTable::ShortText& text = table.shortTexts[static_cast<size_t>(cid)];
+    if (text.length != CidTable::kLong)
+        return {text.bytes, text.length};
+    uint32_t index;
+    std::memcpy(&index, text.bytes, sizeof index);
+    return table.longTexts[index];
 }
 
 std::string p2tHexCID2Str(const CidTable& table, std::string_view hexDigits)
@@ -261,7 +264,7 @@ private:
             w_ += table_.shortTexts[index].length;
             return;
         }
-        const std::string& text = p2tCID2Str(table_, cid);
+        const std::string_view text = p2tCID2Str(table_, cid);
         // Its four digits gave no text of their own, which leaves room for
         // four bytes; a longer text makes more.
         if (text.size() > 4) {

@@ -99,7 +99,7 @@ void p2tForEachLineEnd(std::string_view bytes, LineEnd&& lineEnd)
 }
 
 std::string p2tHexCID2Str(const CidTable& table, std::string_view hexDigits);
-const std::string& p2tCID2Str(const CidTable& table, int32_t cid);
+std::string_view p2tCID2Str(const CidTable& table, int32_t cid);
 
 // Inflates a "/FlateDecode" stream; sets eng.flateFailed. The bytes lie in
 // the engine's inflate buffer and stay valid until the next call.

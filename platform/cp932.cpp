@@ -163,8 +163,30 @@ std::string eachToCp932(std::string_view text, Next next)
 
 } // namespace
 
+bool cp932RoundTripsAsIs(std::string_view bytes)
+{
+    const Tables& t = tables();
+    for (size_t i = 0; i < bytes.size();) {
+        const auto b = static_cast<uint8_t>(bytes[i]);
+        if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) {
+            ++i;
+            continue;
+        }
+        if (!isLeadByte(b) || i + 1 == bytes.size())
+            return false;
+        const auto trail = static_cast<uint8_t>(bytes[i + 1]);
+        const uint16_t u = t.decode[(b - 0x80) << 8 | trail];
+        if (u == 0 || t.encode[u] != (b << 8 | trail))
+            return false;
+        i += 2;
+    }
+    return true;
+}
+
 std::string cp932RoundTrip(std::string_view bytes)
 {
+    if (cp932RoundTripsAsIs(bytes))
+        return std::string(bytes);
     // Decoding gives no surrogates (every character of the code page lies in
     // the BMP outside them), so each character goes back on its own.
     return eachToCp932(bytes, nextCp932);

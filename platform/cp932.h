@@ -45,6 +45,9 @@ std::u16string fromCp932(std::string_view bytes);
 // toCp932(fromCp932(bytes)): the bytes as reading them as text and writing
 // that text again leaves them, without the UTF-16 text in between.
 std::string cp932RoundTrip(std::string_view bytes);
+// Whether cp932RoundTrip leaves the bytes as they are (ASCII, half-width
+// katakana, each character's preferred code), told without rebuilding them.
+bool cp932RoundTripsAsIs(std::string_view bytes);
 
 // The same for UTF-8, in which the program keeps paths and messages.
 std::string utf8ToCp932(std::string_view utf8);

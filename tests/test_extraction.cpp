@@ -205,10 +205,22 @@ TEST(CidTableTest, LoadsExactlyTheLinesOfTheDataFile)
     CidTable t;
     EXPECT_FALSE(p2tCIDLoadText(t, text(15442, "\r\n")));
     EXPECT_TRUE(p2tCIDLoadText(t, text(15443, "\r\n")));
-    EXPECT_EQ(t.entries[15443], "L15443");
+    EXPECT_EQ(p2tCID2Str(t, 15443), "L15443");
     EXPECT_TRUE(p2tCIDLoadText(t, text(15500, "\r")));
-    EXPECT_EQ(t.entries[1], "L1");
-    EXPECT_EQ(t.entries[0], "");
+    EXPECT_EQ(p2tCID2Str(t, 1), "L1");
+    EXPECT_EQ(p2tCID2Str(t, 0), "");
+
+    // Texts of any length, through the code page and back: "\x87\x90" is
+    // the code page's second code for "\x81\xe0", an undecodable byte a "?".
+    std::vector<uint8_t> mixed = text(15443, "\r\n");
+    const std::string first = "a text longer than eight bytes\r\n\x87\x90\x80\r\nabcdefg\r\nabcdefgh\r\n";
+    mixed.insert(mixed.begin(), first.begin(), first.end());
+    EXPECT_TRUE(p2tCIDLoadText(t, mixed));
+    EXPECT_EQ(p2tCID2Str(t, 1), "a text longer than eight bytes");
+    EXPECT_EQ(p2tCID2Str(t, 2), "\x81\xe0?");
+    EXPECT_EQ(p2tCID2Str(t, 3), "abcdefg");
+    EXPECT_EQ(p2tCID2Str(t, 4), "abcdefgh");
+    EXPECT_EQ(p2tCID2Str(t, 5), "L1");
 }
 
 TEST(CidTableTest, StartUpFailuresShowTheMessage)
