@@ -24,6 +24,10 @@ constexpr double kSameDirection = 0.95;
 // letters are at least their width apart.
 constexpr double kDuplicateShift = 0.1;
 constexpr double kDuplicateCell = 4; // user space units; tolerances never exceed it
+// Glyphs are bucketed by rows of that height and columns a quarter as wide:
+// labels drawn over each other share rows, and narrow columns keep the
+// chains a lookup walks short.
+constexpr double kDuplicateColumn = kDuplicateCell / 4;
 constexpr size_t kBuckets = 4096; // a power of two
 constexpr int kMaxChainSteps = 32;
 // Text held before it goes to the sink.
@@ -61,19 +65,19 @@ constexpr double kFarAway = kLayoutFarAway;
 
 
 // The cell of a coordinate within kFarAway.
-int64_t cellNear(double v)
+int64_t cellNear(double v, double size = kDuplicateCell)
 {
     // Rounded down without a call to floor: once per glyph.
-    const double q = v / kDuplicateCell;
+    const double q = v / size;
     const auto cell = static_cast<int64_t>(q);
     return static_cast<double>(cell) > q ? cell - 1 : cell;
 }
 
-bool cellOf(double v, int64_t& cell)
+bool cellOf(double v, int64_t& cell, double size = kDuplicateCell)
 {
     if (!(std::fabs(v) < kFarAway))
         return false;
-    cell = cellNear(v);
+    cell = cellNear(v, size);
     return true;
 }
 
@@ -361,7 +365,7 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
     if (recent_.empty())
         return false;
     int64_t cx, cy;
-    if (!cellOf(g.start.x, cx) || !cellOf(g.start.y, cy))
+    if (!cellOf(g.start.x, cx, kDuplicateColumn) || !cellOf(g.start.y, cy))
         return false;
     double tolerance = duplicateTolerance(g);
     const int32_t oldest = std::max(seq_ - static_cast<int32_t>(kRecentGlyphs), pageStart_);
@@ -369,40 +373,44 @@ bool TextLayout::duplicate(const PlacedText& g, char32_t first)
         return false;
     if (indexed_ != seq_)
         index();
-    // A neighbouring cell only where the tolerance reaches into it (with room
-    // for the rounding to float): a glyph within it lies in no other.
-    auto reach = [&](double v, int64_t cell, int64_t& from, int64_t& to) {
+    // The cells the tolerance reaches into (with room for the rounding to
+    // float), as offsets from the glyph's own: a glyph within it lies in no
+    // other.
+    auto reach = [&](double v, int64_t cell, double size, int64_t& from, int64_t& to) {
         const double slack = tolerance + std::fabs(v) * 1e-6 + 1e-9;
-        const double low = static_cast<double>(cell) * kDuplicateCell;
-        from = v - low <= slack ? -1 : 0;
-        to = low + kDuplicateCell - v <= slack ? 1 : 0;
+        from = cellNear(v - slack, size) - cell;
+        to = cellNear(v + slack, size) - cell;
     };
     int64_t fromX, toX, fromY, toY;
-    reach(g.start.x, cx, fromX, toX);
-    reach(g.start.y, cy, fromY, toY);
-    // The glyph's own cell first: a redraw is most often found there, and
-    // the neighbours are then not looked at.
-    constexpr int64_t kOrder[] = {0, -1, 1};
-    for (const int64_t i : kOrder) {
-        if (i < fromX || i > toX)
-            continue;
-        for (const int64_t j : kOrder) {
-            if (j < fromY || j > toY)
-                continue;
-            int32_t seq = bucketHead_[bucketOf(cx + i, rowKey(cy + j), first)];
-            for (int steps = 0; seq >= 0 && seq >= oldest && steps < kMaxChainSteps; ++steps) {
-                const Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
-                if (r.seq != seq)
-                    break;
-                if (r.first == first && r.length == g.text.size()
-                    && std::fabs(static_cast<float>(r.x) - g.start.x) <= tolerance
-                    && std::fabs(static_cast<float>(r.y) - g.start.y) <= tolerance)
-                    return true;
-                seq = r.nextInBucket;
-            }
+    reach(g.start.x, cx, kDuplicateColumn, fromX, toX);
+    reach(g.start.y, cy, kDuplicateCell, fromY, toY);
+    // The glyph's own cell first, then the nearer ones: a redraw is most
+    // often found there, and the others are then not looked at.
+    auto nearestFirst = [](int64_t from, int64_t to, auto&& visit) {
+        if (visit(0))
+            return true;
+        for (int64_t k = 1; -k >= from || k <= to; ++k)
+            if ((-k >= from && visit(-k)) || (k <= to && visit(k)))
+                return true;
+        return false;
+    };
+    auto inCell = [&](int64_t i, int64_t j) {
+        int32_t seq = bucketHead_[bucketOf(cx + i, rowKey(cy + j), first)];
+        for (int steps = 0; seq >= 0 && seq >= oldest && steps < kMaxChainSteps; ++steps) {
+            const Recent& r = recent_[static_cast<size_t>(seq) % kRecentGlyphs];
+            if (r.seq != seq)
+                break;
+            if (r.first == first && r.length == g.text.size()
+                && std::fabs(static_cast<float>(r.x) - g.start.x) <= tolerance
+                && std::fabs(static_cast<float>(r.y) - g.start.y) <= tolerance)
+                return true;
+            seq = r.nextInBucket;
         }
-    }
-    return false;
+        return false;
+    };
+    return nearestFirst(fromX, toX, [&](int64_t i) {
+        return nearestFirst(fromY, toY, [&](int64_t j) { return inCell(i, j); });
+    });
 }
 
 // False when no glyph from `oldest` on can be within `tolerance` of the
@@ -450,7 +458,7 @@ void TextLayout::index()
             rowY = r.y;
             row = rowKey(cellNear(rowY));
         }
-        size_t bucket = bucketOf(cellNear(r.x), row, r.first);
+        size_t bucket = bucketOf(cellNear(r.x, kDuplicateColumn), row, r.first);
         r.nextInBucket = bucketHead_[bucket];
         bucketHead_[bucket] = seq;
     }

@@ -2,6 +2,7 @@
 // drawn with a one-byte font and the text a reader of the page would type.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -231,6 +232,26 @@ TEST(InterpreterTest, RedrawFoundAcrossManyLines)
     EXPECT_EQ(layout.take(), "ab");
     pdf::interpretPage(f.doc, f.doc, f.doc.ref(1), f.resources, layout);
     EXPECT_EQ(layout.take(), "ab");
+}
+
+// A redraw is found within its tolerance (a tenth of the font size, at most
+// 4 units) wherever it lies against the cells glyphs are kept in, and
+// nothing beyond it is taken for one.
+TEST(InterpreterTest, RedrawFoundWithinItsToleranceAnywhere)
+{
+    Fixture f;
+    for (double size : {3.0, 10.0, 40.0, 100.0}) {
+        const double tolerance = std::min(0.1 * size, 4.0);
+        for (double x : {0.0, 0.99, 3.999, -2.5, 1000.5}) {
+            for (double shift : {0.95, -0.95, 1.05, -1.05}) {
+                char content[200];
+                std::snprintf(content, sizeof content,
+                              "BT /F1 %g Tf 1 0 0 1 %.4f 600 Tm (a) Tj 1 0 0 1 %.4f %.4f Tm (a) Tj ET", size, x,
+                              x + shift * tolerance, 600 + 0.3 * shift * tolerance);
+                EXPECT_EQ(f.text(content) == "a", std::fabs(shift) < 1) << content;
+            }
+        }
+    }
 }
 
 // A long page goes to the sink in parts as it is read; joined, they are the
