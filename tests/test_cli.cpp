@@ -20,6 +20,26 @@
 
 namespace {
 
+// A PDF whose every page inflates to 8 MB of spaces before its text: a page
+// takes milliseconds and the whole file seconds, so a conversion is still
+// running when a test's signal comes, however fast the machine.
+std::string slowPdf(const int pages = 1000)
+{
+    const std::string packed = deflateBytes(std::string(8 << 20, ' ') + "\n" + showText("page"));
+    PdfWriter w;
+    std::string kids;
+    for (int i = 0; i < pages; ++i)
+        kids += std::to_string(3 + 2 * i) + " 0 R ";
+    w.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    w.object(2, "<< /Type /Pages /Kids [ " + kids + "] /Count " + std::to_string(pages) + " >>");
+    for (int i = 0; i < pages; ++i) {
+        w.object(3 + 2 * i, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(4 + 2 * i) + " 0 R >>");
+        w.stream(4 + 2 * i, packed, false, " /Filter /FlateDecode");
+    }
+    w.section("/Size " + std::to_string(3 + 2 * pages) + " /Root 1 0 R");
+    return w.str();
+}
+
 const std::string kPdf = simplePdf({showText("Hello")});
 
 struct Outcome {
@@ -224,9 +244,7 @@ TEST_F(CliTest, SettingsFromTheIniFileThenTheOptions)
 
 TEST_F(CliTest, CtrlCStopsAfterTheCurrentPage)
 {
-    // Enough pages that the conversion is still running when the signal comes.
-    std::vector<std::string> pages(3000, std::string(20000, ' ') + "\n" + showText("page"));
-    std::string pdf = work.write("big.pdf", simplePdf(pages));
+    std::string pdf = work.write("big.pdf", slowPdf());
     pid_t pid = start({pdf});
     for (int i = 0; i < 2000 && !std::filesystem::exists(work.file("big.txt")); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -261,8 +279,8 @@ TEST_F(CliTest, OnATerminalLogLinesAndQuestionsNeverShareALineWithTheBar)
 
 TEST_F(CliTest, OnATerminalCtrlCIsNamedAfterEveryStoppedFile)
 {
-    std::vector<std::string> pages(3000, std::string(20000, ' ') + "\n" + showText("page"));
-    std::string a = work.write("big/a.pdf", simplePdf(pages)), b = work.write("big/b.pdf", simplePdf(pages));
+    const std::string big = slowPdf();
+    std::string a = work.write("big/a.pdf", big), b = work.write("big/b.pdf", big);
     std::string raw;
     std::vector<std::string> screen = onTerminal({"--jobs", "2", work.file("big")}, raw, [&](pid_t pid) {
         for (int i = 0; i < 2000 && !(std::filesystem::exists(work.file("big/a.txt"))
