@@ -24,22 +24,19 @@ bool p2tCIDLoadText(CidTable& table, const std::vector<uint8_t>& text)
         const std::string_view line(p, static_cast<size_t>(lineEnd - p));
         p = lineEnd == end ? end : lineEnd + 1 < end && lineEnd[1] == '\n' ? lineEnd + 2 : lineEnd + 1;
         // Through the code page and back, as reading text lines would; most
-        // lines come back as they are.
+        // lines come back as they are and are not rebuilt.
+        std::string back;
+        const std::string_view kept =
+            platform::cp932RoundTripsAsIs(line) ? line : std::string_view(back = platform::cp932RoundTrip(line));
         CidTable::ShortText& entry = shortTexts[cid];
-        if (line.size() <= sizeof entry.bytes && platform::cp932RoundTripsAsIs(line)) {
-            line.copy(entry.bytes, line.size());
-            entry.length = static_cast<uint8_t>(line.size());
-            continue;
-        }
-        std::string back = platform::cp932RoundTrip(line);
-        if (back.size() <= sizeof entry.bytes) {
-            back.copy(entry.bytes, back.size());
-            entry.length = static_cast<uint8_t>(back.size());
+        if (kept.size() <= sizeof entry.bytes) {
+            kept.copy(entry.bytes, kept.size());
+            entry.length = static_cast<uint8_t>(kept.size());
         } else {
             const auto index = static_cast<uint32_t>(longTexts.size());
             std::memcpy(entry.bytes, &index, sizeof index);
             entry.length = CidTable::kLong;
-            longTexts.push_back(std::move(back));
+            longTexts.emplace_back(kept);
         }
     }
     table.shortTexts = std::move(shortTexts);

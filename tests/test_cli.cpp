@@ -26,18 +26,7 @@ namespace {
 std::string slowPdf(const int pages = 1000)
 {
     const std::string packed = deflateBytes(std::string(8 << 20, ' ') + "\n" + showText("page"));
-    PdfWriter w;
-    std::string kids;
-    for (int i = 0; i < pages; ++i)
-        kids += std::to_string(3 + 2 * i) + " 0 R ";
-    w.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    w.object(2, "<< /Type /Pages /Kids [ " + kids + "] /Count " + std::to_string(pages) + " >>");
-    for (int i = 0; i < pages; ++i) {
-        w.object(3 + 2 * i, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(4 + 2 * i) + " 0 R >>");
-        w.stream(4 + 2 * i, packed, false, " /Filter /FlateDecode");
-    }
-    w.section("/Size " + std::to_string(3 + 2 * pages) + " /Root 1 0 R");
-    return w.str();
+    return simplePdfOfStreams(std::vector<std::string>(static_cast<size_t>(pages), packed), " /Filter /FlateDecode");
 }
 
 const std::string kPdf = simplePdf({showText("Hello")});

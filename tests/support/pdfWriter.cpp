@@ -249,8 +249,18 @@ size_t PdfWriter::xrefStream(int number, const std::string& trailerEntries, bool
 
 std::string simplePdf(const std::vector<std::string>& pageContents, bool deflated)
 {
+    if (!deflated)
+        return simplePdfOfStreams(pageContents);
+    std::vector<std::string> packed;
+    for (const std::string& content : pageContents)
+        packed.push_back(deflateBytes(content));
+    return simplePdfOfStreams(packed, " /Filter /FlateDecode");
+}
+
+std::string simplePdfOfStreams(const std::vector<std::string>& streams, const std::string& streamDict)
+{
     PdfWriter w;
-    int n = static_cast<int>(pageContents.size());
+    int n = static_cast<int>(streams.size());
     std::string kids;
     for (int i = 0; i < n; ++i)
         kids += std::to_string(3 + 2 * i) + " 0 R ";
@@ -258,7 +268,7 @@ std::string simplePdf(const std::vector<std::string>& pageContents, bool deflate
     w.object(2, "<< /Type /Pages /Kids [ " + kids + "] /Count " + std::to_string(n) + " >>");
     for (int i = 0; i < n; ++i) {
         w.object(3 + 2 * i, "<< /Type /Page /Parent 2 0 R /Contents " + std::to_string(4 + 2 * i) + " 0 R >>");
-        w.stream(4 + 2 * i, pageContents[static_cast<size_t>(i)], deflated);
+        w.stream(4 + 2 * i, streams[static_cast<size_t>(i)], false, streamDict);
     }
     w.section("/Size " + std::to_string(3 + 2 * n) + " /Root 1 0 R");
     return w.str();

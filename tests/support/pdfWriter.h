@@ -64,6 +64,9 @@ private:
 // A whole document: catalog 1, page tree root 2, then per page a /Page and a
 // content stream of the text given.
 std::string simplePdf(const std::vector<std::string>& pageContents, bool deflated = false);
+// The same with each page's content stream given as stored, its dictionary
+// also holding streamDict (" /Filter /FlateDecode" for data deflated once).
+std::string simplePdfOfStreams(const std::vector<std::string>& streams, const std::string& streamDict = "");
 
 // A content stream that shows one line of text.
 std::string showText(const std::string& text);
