@@ -195,8 +195,11 @@ bool p2tSeekObj(ObjCacheContext& ctx, int32_t id, int32_t gen)
     int32_t entryNo = p2tObjCacheFind(ctx.cache, id, gen);
     if (entryNo == -1)
         return false;
-    int32_t address = typedRecord(ctx, entryNo).address;
-    return p2tSeek(ctx.fileNo, address);
+    // The type is found when it is asked for, not on the way: it depends on
+    // the file's bytes alone and only p2tGetObjType shows it, and most
+    // objects sought (content streams) are never asked theirs, while finding
+    // it would read them through to "endobj".
+    return p2tSeek(ctx.fileNo, ctx.cache.record(entryNo).address);
 }
 
 int32_t p2tGetStartXrefPosition(ObjCacheContext& ctx)
