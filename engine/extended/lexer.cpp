@@ -5,6 +5,9 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pdf {
 
@@ -31,6 +34,29 @@ constexpr std::array<uint8_t, 256> kClass = [] {
 }();
 
 bool isRegular(uint8_t c) { return kClass[c] & kRegular; }
+
+// Where the bytes of a literal string that stand for themselves end, from
+// `pos` on: at "(", ")", a backslash, a CR or the end.
+size_t plainRunEnd(std::string_view bytes, size_t pos)
+{
+    const size_t n = bytes.size();
+#if defined(__SSE2__)
+    while (n - pos >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + pos));
+        // "(" and ")" compared as one after setting their low bit.
+        const __m128i stops = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(1)), _mm_set1_epi8(')')),
+                         _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+            _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
+        if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stops)); mask != 0)
+            return pos + static_cast<size_t>(std::countr_zero(mask));
+        pos += 16;
+    }
+#endif
+    while (pos < n && bytes[pos] != '(' && bytes[pos] != ')' && bytes[pos] != '\\' && bytes[pos] != '\r')
+        ++pos;
+    return pos;
+}
 
 constexpr std::array<int8_t, 256> kHexValue = [] {
     std::array<int8_t, 256> values{};
@@ -120,31 +146,29 @@ bool parseNumber(std::string_view s, Token::Type& type, int64_t& intValue, doubl
         ++i;
     }
     int64_t whole = 0;
-    bool overflow = false, digits = false, point = false;
-    double value = 0, scale = 1;
-    size_t places = 0;
-    for (; i < s.size(); ++i) {
-        char c = s[i];
-        if (c >= '0' && c <= '9') {
-            digits = true;
-            if (point) {
-                scale = ++places < kPlaces.size() ? kPlaces[places] : scale / 10;
-                value += (c - '0') * scale;
-            } else {
-                if (whole > (INT64_MAX - 9) / 10)
-                    overflow = true;
-                else
-                    whole = whole * 10 + (c - '0');
-                value = value * 10 + (c - '0');
-            }
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            return false;
+    bool overflow = false, point = false;
+    double value = 0;
+    // The whole part, then the fraction: a loop each, with no test per digit
+    // of which part it is in.
+    for (; i < s.size() && static_cast<unsigned>(s[i] - '0') <= 9; ++i) {
+        const int d = s[i] - '0';
+        if (whole > (INT64_MAX - 9) / 10)
+            overflow = true;
+        else
+            whole = whole * 10 + d;
+        value = value * 10 + d;
+    }
+    if (i < s.size() && s[i] == '.') {
+        point = true;
+        double scale = 1;
+        size_t places = 0;
+        for (++i; i < s.size() && static_cast<unsigned>(s[i] - '0') <= 9; ++i) {
+            scale = ++places < kPlaces.size() ? kPlaces[places] : scale / 10;
+            value += (s[i] - '0') * scale;
         }
     }
-    if (!digits && !point && i == 0)
-        return false;
+    if (i < s.size() || s.empty())
+        return false; // a sign within, a second point, anything else
     if (!point && !overflow) {
         type = Token::Type::Int;
         intValue = negative ? -whole : whole;
@@ -416,9 +440,7 @@ void Lexer::readLiteralString(Token& t)
     const size_t n = bytes_.size();
     while (pos_ < n) {
         // Bytes that stand for themselves, a run at a time.
-        size_t plain = pos_;
-        while (plain < n && bytes_[plain] != '(' && bytes_[plain] != ')' && bytes_[plain] != '\\' && bytes_[plain] != '\r')
-            ++plain;
+        size_t plain = plainRunEnd(bytes_, pos_);
         t.text.append(bytes_, pos_, plain - pos_);
         pos_ = plain;
         if (pos_ >= n)
@@ -470,21 +492,35 @@ void Lexer::readHexString(Token& t)
     t.type = Token::Type::String;
     t.hex = true;
     const size_t close = std::min(bytes_.find('>', pos_), bytes_.size());
+    // Written in place, at most a byte for two digits: no check of room per byte.
+    const size_t before = t.text.size();
+    t.text.resize(before + (close - pos_ + 1) / 2);
+    char* const first = t.text.data() + before;
+    char* w = first;
     int high = -1;
-    for (size_t p = pos_; p < close; ++p) {
-        const int v = kHexValue[static_cast<uint8_t>(bytes_[p])];
+    for (size_t p = pos_; p < close;) {
+        if (high < 0 && close - p >= 2) { // two digits at once, the common case
+            const int a = kHexValue[static_cast<uint8_t>(bytes_[p])], b = kHexValue[static_cast<uint8_t>(bytes_[p + 1])];
+            if ((a | b) >= 0) {
+                *w++ = static_cast<char>(a << 4 | b);
+                p += 2;
+                continue;
+            }
+        }
+        const int v = kHexValue[static_cast<uint8_t>(bytes_[p++])];
         if (v < 0)
             continue; // white space, and damage, are passed over
         if (high < 0) {
             high = v;
         } else {
-            t.text += static_cast<char>(high << 4 | v);
+            *w++ = static_cast<char>(high << 4 | v);
             high = -1;
         }
     }
-    pos_ = close < bytes_.size() ? close + 1 : close;
     if (high >= 0)
-        t.text += static_cast<char>(high << 4); // an odd final digit is followed by 0
+        *w++ = static_cast<char>(high << 4); // an odd final digit is followed by 0
+    t.text.resize(before + static_cast<size_t>(w - first));
+    pos_ = close < bytes_.size() ? close + 1 : close;
 }
 
 void Lexer::readName(Token& t)

@@ -42,11 +42,16 @@ TEST(LexerTest, TokensAsWritersAndDamagedFilesWriteThem)
         const char* tokens;
     } cases[] = {
         {"12 -3 +4 .5 -.25 4. --7", "i12 i-3 i4 r0.500000 r-0.250000 r4.000000 i-7 "},
+        {"- . +. 9223372036854775807 9223372036854775808 0.0000000000000000000000000001", "i0 r0.000000 r0.000000 "
+         "r9223372036854777856.000000 r9223372036854777856.000000 r0.000000 "},
         {"1.2.3 abc T* '", "k1.2.3 kabc kT* k' "},
         {"/Name/A#42C /#zz", "/Name /ABC /#zz "},
         {"(a(b)c) (\\n\\(\\)\\\\\\101\\7x) (line\\\r\ncont)", "sa(b)c s\n()\\A\ax slinecont "},
         {"(cr\r\nlf) (\\q)", "scr\nlf sq "},
         {"<48 65 6c6C 6> <>", "hHell` h "},
+        // Long enough to be read sixteen bytes at a time.
+        {"(0123456789abcde(f)0123456789\\)0123\r\n456789abcdef0123456)", "s0123456789abcde(f)0123456789)0123\n456789abcdef0123456 "},
+        {"<4 8656C6C6F2C20776F726C64 2 1x!>", "hHello, world! "},
         {"<< /K [1 2] >> { } % comment\n) >", "<< /K [ i1 i2 ] >> { } k) k> "},
         {"(unterminated", "sunterminated "},
     };
