@@ -245,9 +245,13 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
     int32_t length = -1;
     std::string filter;
     std::string spare;
+    // Whether the second search for "stream" below would stop where this
+    // one does: no "endstream" before it, and no word it stops at taken as
+    // the filter's name. It then need not be made.
+    bool sameStop = true;
+    bool atStream = false;
     for (;;) {
-        std::string_view t =
-            p2tReadTokenAfterOthers(eng.fileNo, {"[", "/Filter", "/Length", "stream", "endobj"}, spare);
+        std::string_view t = p2tReadTokenAfterOthers(eng.fileNo, {"[", "/Filter", "/Length", "stream", "endobj", "endstream"}, spare);
         if (t == "[") {
             // An array of references: each element is read in turn. An array
             // that contains itself, or arrays nested too deep, fail the page.
@@ -275,6 +279,9 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
         }
         if (t == "/Filter") {
             filter = p2tGetToken(eng.fileNo);
+            sameStop = sameStop && filter != "stream" && filter != "endstream" && filter != "endobj";
+        } else if (t == "endstream") {
+            sameStop = false;
         } else if (t == "/Length") {
             int32_t saved = p2tGetPosition(eng.fileNo);
             std::string v = p2tGetToken(eng.fileNo);
@@ -293,6 +300,7 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
             }
             p2tSeek(eng.fileNo, saved);
         } else if (t == "stream" || t == "endobj") {
+            atStream = t == "stream";
             break;
         }
         if (p2tIsEOF(eng.fileNo))
@@ -305,6 +313,10 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
                               " filter=", filter);
         p2tOutputMessage(eng, "...解析エラー(p2tReadContents)\r\n");
         return false;
+    }
+    if (atStream && sameStop) {
+        p2tBytes data;
+        return p2tAnalyzeStream(eng, p2tReadBytesView(eng.fileNo, length, data), filter);
     }
     if (!p2tSeekObj(objects, id, gen)) {
         eng.debugLog.logWrite("p2tReadContents", "オブジェクトへのシークで失敗しました(2回目)");

@@ -304,6 +304,23 @@ TEST(ContentsTest, DirectAndIndirectLengthsAndArrays)
     EXPECT_EQ(r.text, " \r\nsame\r\ntwo\r\n \r\nsame\r\n");
 }
 
+// A stream is read from the first "stream", "endstream" or "endobj" of its
+// object, whatever the words of its dictionary are for.
+TEST(ContentsTest, StreamDataStartsAtTheFirstWordThatCouldEndTheObject)
+{
+    EngineHarness h;
+    h.settings.headfootUse[0] = false;
+    PdfWriter w = treeWith("3 0 R", 1);
+    w.object(3, "<< /Type /Page /Contents [4 0 R 5 0 R 6 0 R] >>");
+    w.object(4, "<< /Length 6 /Note endstream >>\nstream\n(x) Tj\nendstream");
+    w.object(5, "<< /Filter endobj /Length 6 >>\nstream\n(y) Tj\nendstream");
+    w.object(6, "<< /Length 6 >>\nstream\n(z) Tj\nendstream");
+    w.section("/Size 7 /Root 1 0 R");
+    auto r = h.convert(w.str());
+    EXPECT_TRUE(r.ok) << r.log;
+    EXPECT_EQ(r.text, "z\r\n");
+}
+
 TEST(ContentsTest, MissingLengthStopsTheFile)
 {
     EngineHarness h;
