@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "engine/extended/contentInterpreter.h"
@@ -32,11 +33,29 @@ public:
     }
     bool vertical() const override { return vertical_; }
     double fontMatrixScale() const override { return scale_; }
+    // The same glyphs as a table, as simple fonts give them: the
+    // interpreter then reads strings by its other way.
+    ByteTable byteTable() const override { return tables_ ? ByteTable{tables_->text, tables_->widths} : ByteTable{}; }
+    void useTable()
+    {
+        tables_ = std::make_shared<Tables>();
+        for (int c = 0; c < 256; ++c) {
+            std::u32string scratch;
+            const pdf::Glyph g = glyphAt(std::string(1, static_cast<char>(c)), 0, scratch);
+            tables_->text[c] = g.text;
+            tables_->widths[c] = g.width;
+        }
+    }
 
 private:
+    struct Tables {
+        std::u32string text[256];
+        double widths[256];
+    };
     bool vertical_;
     double scale_;
     double width_;
+    std::shared_ptr<Tables> tables_;
 };
 
 // Objects by number; streams hold their data unfiltered.
@@ -204,6 +223,42 @@ TEST(InterpreterTest, ContentSnippetsToText)
         Fixture f;
         EXPECT_EQ(f.text(c.content), c.text) << c.content;
     }
+}
+
+// A string reads as its glyphs shown one at a time, where they stand, do:
+// spaces, accents, controls, glyphs drawn over earlier ones, long strings,
+// by either way the interpreter reads strings (a font's table, or glyph by
+// glyph).
+TEST(InterpreterTest, StringsReadAsTheirGlyphsOneByOne)
+{
+    Fixture f;
+    std::string text = "Fi  rst \001line\140e\264 ab  ";
+    for (int i = 0; i < 300; ++i)
+        text += static_cast<char>(i % 7 ? 'a' + i % 26 : ' ');
+    auto hex = [](std::string_view bytes) {
+        std::string h = "<";
+        for (unsigned char c : bytes) {
+            char two[3];
+            std::snprintf(two, sizeof two, "%02X", c);
+            h += two;
+        }
+        return h + ">";
+    };
+    // Drawn twice, the second time a little off: a fake bold.
+    std::string whole = "BT /F1 10 Tf 0.5 Tc 2 Tw 1 0 0 1 10 700 Tm ", single = whole;
+    for (const char* at : {"", " 1 0 0 1 10.2 699.9 Tm "}) {
+        whole += at + hex(text) + " Tj";
+        single += at;
+        for (char c : text)
+            single += " " + hex(std::string(1, c)) + " Tj";
+    }
+    const std::string glyphByGlyph = f.text(whole + " ET");
+    // Accents beside their letters, not over them, stay characters of their own.
+    EXPECT_EQ(glyphByGlyph.substr(0, 16), "Fi rst line`e\xC2\xB4 ");
+    EXPECT_EQ(f.text(single + " ET"), glyphByGlyph);
+    f.doc.fonts.find(10)->second.useTable();
+    EXPECT_EQ(f.text(whole + " ET"), glyphByGlyph);
+    EXPECT_EQ(f.text(single + " ET"), glyphByGlyph);
 }
 
 TEST(InterpreterTest, LineBreaksOffWriteSpaces)
