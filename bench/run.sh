@@ -253,6 +253,10 @@ awk -F'\t' -v OFS='\t' \
   -v nproc="$(nproc)" -v cpu="$cpu_model" -v mem="$mem" -v runs="$RUNS" -v budget="$BUDGET" \
   -v timeout="$TIMEOUT" -v rounds="$ROUNDS" -v load1="$load_before" -v load2="$load_after" -v elapsed="$elapsed" \
   -v cli_version="$("$CLI" --version 2>/dev/null)" -v commit="$commit" -v jobs="${jobs[*]}" -v place="$place" '
+FILENAME == ARGV[3] { # the timing runs, one line per run: the k-th run of each tool of an item was made in round k
+  k = $1 SUBSEP $2
+  round_wall[k, ++rounds_of[k]] = $3; round_cpu[k, rounds_of[k]] = $4; next
+}
 FNR == 1 { next }
 FILENAME == ARGV[1] { # manifest
   files[$1] = $2; pages[$1] = $3; objects[$1] = $4; largest[$1] = $6; next
@@ -269,7 +273,11 @@ function cell(item, tool,    k, s) {
   if (failed[k] > 0) s = s " (" failed[k] " failed)"
   return s
 }
-function ratio(item, a, b, field,    ka, kb, va, vb) {
+# The median of the ratios of the runs made side by side, round by round:
+# a slow spell of the machine then weighs on both sides of a ratio. A tool
+# stopped, and the book in object streams against the default mode of the
+# other book (measured apart), take the ratio of the medians.
+function ratio(item, a, b, field,    ka, kb, va, vb, n, i, x, j, v, m) {
   ka = item SUBSEP a; kb = item SUBSEP b
   if (b == "scrivlet" && (item in twin)) kb = twin[item] SUBSEP b
   if (!(ka in wall) || !(kb in wall) || stopped[kb] || (failed[ka] > 0 && !stopped[ka]) || failed[kb] > 0) return "–"
@@ -277,7 +285,18 @@ function ratio(item, a, b, field,    ka, kb, va, vb) {
   vb = field == "wall" ? wall[kb] : cpu_s[kb]
   if (vb <= 0) return "–"
   if (stopped[ka]) return sprintf("> %.1f", va / vb)
-  return sprintf("%.2f", va / vb)
+  if ((item in twin) && b == "scrivlet") return sprintf("%.2f", va / vb)
+  n = 0
+  for (i = 1; i <= rounds_of[ka] && i <= rounds_of[kb]; i++) {
+    vb = field == "wall" ? round_wall[kb, i] : round_cpu[kb, i]
+    if (vb <= 0) continue
+    x = (field == "wall" ? round_wall[ka, i] : round_cpu[ka, i]) / vb
+    for (j = n; j >= 1 && v[j] > x; j--) v[j + 1] = v[j]
+    v[j + 1] = x; n++
+  }
+  if (n == 0) return "–"
+  m = n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+  return sprintf("%.2f", m)
 }
 function runs_of(item,    t, s, k, i) {
   s = ""
@@ -344,7 +363,7 @@ END {
     printf "| %s%s | %d | %d | %s | %s | %s | %s | %s | %s |\n", x, (files[x] > 1 ? " (" files[x] " files)" : ""), pages[x], objects[x], \
       cell(x, "scrivlet"), cell(x, "extended"), cell(x, "floor"), cell(x, "pdftotext"), cell(x, "mutool"), runs_of(x)
   }
-  printf "\nRatios (wall, then CPU in brackets; book1000-objstm'"'"'s extended / default is against book1000'"'"'s default mode, which cannot read the object streams):\n\n"
+  printf "\nRatios (wall, then CPU in brackets; each the median of the ratios of the runs made in the same round; book1000-objstm'"'"'s extended / default is against book1000'"'"'s default mode, which cannot read the object streams, as the ratio of the medians):\n\n"
   printf "| Item | scrivlet / floor | pdftotext / scrivlet | mutool / scrivlet | extended / default | extended / floor | pdftotext / extended | mutool / extended |\n|---|---:|---:|---:|---:|---:|---:|---:|\n"
   for (i = 1; i <= n; i++) {
     x = it[i]
@@ -389,7 +408,7 @@ END {
   for (k in failed) if (failed[k] > 0 && !stopped[k] && !(k in expected_failure)) failures++
   if (failures) printf "WARNING %d measurements had processes that exited with an error (see %s)\n", failures, "bench-out/stderr.log"
   printf "```\n"
-}' "$CORPUS/manifest.tsv" "$RESULTS" >"$OUT/results.md"
+}' "$CORPUS/manifest.tsv" "$RESULTS" "$timing_runs" >"$OUT/results.md"
 
 cp "$OUT/results.md" "$REPORT"
 cat "$OUT/results.md"
