@@ -79,6 +79,11 @@ struct CidValue {
     bool same;
 };
 
+// A text is an index in texts_, or, with this bit set, the one character it
+// is: most are one character, and a character collection has tens of
+// thousands of them.
+constexpr uint32_t kOneCharacter = 1u << 31;
+
 struct TextValue {
     uint32_t text;
     uint32_t shift;
@@ -193,7 +198,7 @@ public:
         for (const CMap::CidRange& r : base.cids_)
             addCids(r.low, r.high, r.cid, r.same);
         for (const CMap::TextRange& r : base.text_)
-            addText(r.low, r.high, base.texts_[r.text], r.shift);
+            addText(r.low, r.high, r.single != 0 ? std::u32string(1, r.single) : base.texts_[r.text], r.shift);
         if (base.vertical_)
             cmap_->vertical_ = true;
     }
@@ -205,8 +210,13 @@ public:
         for (const auto& r : cids_.finish(
                  [](CidValue v, uint32_t n) { return v.same ? v : CidValue{v.cid + n, false}; }))
             cmap_->cids_.push_back({r.low, r.high, r.value.cid, r.value.same});
-        for (const auto& r : text_.finish([](TextValue v, uint32_t n) { return TextValue{v.text, v.shift + n}; }))
-        {
+        const auto texts = text_.finish([](TextValue v, uint32_t n) { return TextValue{v.text, v.shift + n}; });
+        cmap_->text_.reserve(texts.size());
+        for (const auto& r : texts) {
+            if (r.value.text & kOneCharacter) {
+                cmap_->text_.push_back({r.low, r.high, 0, r.value.shift, r.value.text & ~kOneCharacter});
+                continue;
+            }
             const std::u32string& text = cmap_->texts_[r.value.text];
             cmap_->text_.push_back({r.low, r.high, r.value.text, r.value.shift, text.size() == 1 ? text[0] : 0});
         }
@@ -232,6 +242,10 @@ public:
     {
         if (low > high || !room())
             return;
+        if (text.size() == 1 && text[0] != 0 && text[0] < kOneCharacter) {
+            text_.add(low, high, TextValue{kOneCharacter | text[0], shift});
+            return;
+        }
         if (text.size() > kMaxTextLength)
             text.resize(kMaxTextLength);
         uint32_t index = static_cast<uint32_t>(cmap_->texts_.size());

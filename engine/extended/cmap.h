@@ -76,10 +76,10 @@ public:
     };
     struct TextRange {
         uint32_t low, high;
-        uint32_t text;  // index in texts_
+        uint32_t text;  // index in texts_, when `single` is 0
         uint32_t shift; // added to the last character of the text for `low`
-        // The text when it is one character (most are), read without
-        // reaching for texts_; 0 otherwise.
+        // The text when it is one character other than U+0000 (most are),
+        // which texts_ then does not hold; 0 otherwise.
         char32_t single = 0;
     };
 

@@ -93,6 +93,14 @@ TEST(CMapTest, UseCMapLoopsAndVerticalWriting)
     EXPECT_EQ(child->cid(0x41).value_or(0), 7u);
     EXPECT_EQ(child->cid(0x42).value_or(0), 166u);
     EXPECT_FALSE(child->vertical());
+
+    // Texts come from the base too: one character or several, counting up,
+    // U+0000 (no text); this CMap's own over them.
+    const char* texts = "1 begincodespacerange <00> <FF> endcodespacerange 3 beginbfchar <01> <0041> <02> <00660066> "
+                        "<05> <0000> endbfchar 1 beginbfrange <03> <04> <0061> endbfrange";
+    pdf::CMapResolver textBase = [&](std::string_view, int depth) { return pdf::CMap::parse(texts, {}, depth); };
+    auto withTexts = pdf::CMap::parse("/T usecmap 1 beginbfchar <01> <0042> endbfchar", textBase);
+    EXPECT_EQ(readCodes(*withTexts, "\x01\x02\x03\x04\x05"), "01:-:B 02:-:ff 03:-:a 04:-:b 05:-:- ");
 }
 
 TEST(CMapTest, ManyOverlappingHugeRanges)
