@@ -251,7 +251,8 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
     bool sameStop = true;
     bool atStream = false;
     for (;;) {
-        std::string_view t = p2tReadTokenAfterOthers(eng.fileNo, {"[", "/Filter", "/Length", "stream", "endobj", "endstream"}, spare);
+        std::string_view t = p2tReadTokenAfterOthers(
+            eng.fileNo, {"[", "/Filter", "/Length", "stream", "endobj", "endstream"}, spare);
         if (t == "[") {
             // An array of references: each element is read in turn. An array
             // that contains itself, or arrays nested too deep, fail the page.
@@ -314,10 +315,13 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
         p2tOutputMessage(eng, "...解析エラー(p2tReadContents)\r\n");
         return false;
     }
-    if (atStream && sameStop) {
+    // Reads the data from where the reader stands, just after "stream".
+    auto analyzeData = [&] {
         p2tBytes data;
         return p2tAnalyzeStream(eng, p2tReadBytesView(eng.fileNo, length, data), filter);
-    }
+    };
+    if (atStream && sameStop)
+        return analyzeData();
     if (!p2tSeekObj(objects, id, gen)) {
         eng.debugLog.logWrite("p2tReadContents", "オブジェクトへのシークで失敗しました(2回目)");
         return false;
@@ -326,10 +330,8 @@ bool p2tReadContents(p2tEngine& eng, int32_t id, int32_t gen)
         std::string_view t = p2tReadTokenAfterOthers(eng.fileNo, {"endstream", "endobj", "stream"}, spare);
         if (t == "endstream" || t == "endobj")
             return true;
-        if (t == "stream") {
-            p2tBytes spare;
-            return p2tAnalyzeStream(eng, p2tReadBytesView(eng.fileNo, length, spare), filter);
-        }
+        if (t == "stream")
+            return analyzeData();
         if (p2tIsEOF(eng.fileNo))
             return true;
     }

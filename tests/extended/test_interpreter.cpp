@@ -252,13 +252,13 @@ TEST(InterpreterTest, StringsReadAsTheirGlyphsOneByOne)
         for (char c : text)
             single += " " + hex(std::string(1, c)) + " Tj";
     }
-    const std::string glyphByGlyph = f.text(whole + " ET");
+    const std::string oneString = f.text(whole + " ET");
     // Accents beside their letters, not over them, stay characters of their own.
-    EXPECT_EQ(glyphByGlyph.substr(0, 16), "Fi rst line`e\xC2\xB4 ");
-    EXPECT_EQ(f.text(single + " ET"), glyphByGlyph);
+    EXPECT_EQ(oneString.substr(0, 16), "Fi rst line`e\xC2\xB4 ");
+    EXPECT_EQ(f.text(single + " ET"), oneString);
     f.doc.fonts.find(10)->second.useTable();
-    EXPECT_EQ(f.text(whole + " ET"), glyphByGlyph);
-    EXPECT_EQ(f.text(single + " ET"), glyphByGlyph);
+    EXPECT_EQ(f.text(whole + " ET"), oneString);
+    EXPECT_EQ(f.text(single + " ET"), oneString);
 }
 
 TEST(InterpreterTest, LineBreaksOffWriteSpaces)
