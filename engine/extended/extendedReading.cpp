@@ -20,7 +20,7 @@ namespace {
 class PageFonts : public pdf::FontSource {
 public:
     PageFonts(pdf::Document& document, p2tExtendedState& state)
-        : document_(document), cache_(state.fonts), context_{*state.cmaps}
+        : document_(document), cache_(state.fonts), context_{*state.cmaps, nullptr, &state.encodingGlyphs}
     {
     }
 

@@ -24,6 +24,7 @@ struct p2tExtendedState {
     // The predefined CMaps, read from disk when a font first names one and
     // kept from file to file.
     std::unique_ptr<pdf::PredefinedCMaps> cmaps;
+    pdf::EncodingGlyphs encodingGlyphs; // kept from file to file too
 };
 
 // Converts the open PDF (eng.fileNo) into the open text file: nullptr when

@@ -174,6 +174,15 @@ bool selfNamed(std::string_view name, int code)
     return std::string_view("\"'<>\\_`").find(static_cast<char>(code)) == std::string_view::npos;
 }
 
+// The text of a code by its glyph name.
+std::u32string nameText(std::string_view name, int code, bool dingbats)
+{
+    std::u32string t = glyphNameText(name, dingbats);
+    if (t.empty() && selfNamed(name, code))
+        t = static_cast<char32_t>(code);
+    return t;
+}
+
 std::shared_ptr<const Font> loadSimpleFont(ObjectSource& source, const Dict& font, std::string_view subtype,
                                            FontContext& context)
 {
@@ -199,17 +208,20 @@ std::shared_ptr<const Font> loadSimpleFont(ObjectSource& source, const Dict& fon
     else if (encoding.isDict())
         base = baseEncodingNamed(deref(source, encoding.dictValue().get("BaseEncoding"), holder).text());
     GlyphNames names;
+    std::optional<BaseEncoding> namesFrom;
     bool haveNames = true;
     if (base)
-        names = glyphNamesOf(*base);
+        namesFrom = base;
     else if (standard && standard->symbolic())
-        names = glyphNamesOf(standard->name() == "Symbol" ? BaseEncoding::Symbol : BaseEncoding::ZapfDingbats);
+        namesFrom = standard->name() == "Symbol" ? BaseEncoding::Symbol : BaseEncoding::ZapfDingbats;
     else if (!type3 && !trueType && type1BuiltinEncoding(source, source.resolve(descriptor.get("FontFile")), names))
         ;
     else if (type3 || (trueType && symbolic))
         haveNames = false; // the font program's own codes: no names
     else
-        names = glyphNamesOf(BaseEncoding::Standard);
+        namesFrom = BaseEncoding::Standard;
+    if (namesFrom)
+        names = glyphNamesOf(*namesFrom);
     if (encoding.isDict()) {
         Object differences = source.resolve(encoding.dictValue().get("Differences"));
         if (differences.isArray()) {
@@ -218,18 +230,19 @@ std::shared_ptr<const Font> loadSimpleFont(ObjectSource& source, const Dict& fon
         }
     }
 
-    // Text: ToUnicode first, then the glyph names.
+    // Text: ToUnicode first, then the glyph names. A name the encoding
+    // `names` started from gives is read from that encoding's table.
     std::shared_ptr<const CMap> toUnicode = toUnicodeOf(source, font, context);
     bool dingbats = standard && standard->name() == "ZapfDingbats";
+    const EncodingGlyphs::Table* known =
+        namesFrom && context.encodingGlyphs ? &context.encodingGlyphs->get(*namesFrom, standard) : nullptr;
+    auto isKnown = [&](int c) { return known && names[c] == known->name[c]; };
     for (int c = 0; c < 256; ++c) {
         std::u32string& t = result->text[c];
         if (toUnicode && toUnicode->text(static_cast<uint32_t>(c), t))
             continue;
-        if (haveNames && !names[c].empty()) {
-            t = glyphNameText(names[c], dingbats);
-            if (t.empty() && selfNamed(names[c], c))
-                t = static_cast<char32_t>(c);
-        }
+        if (haveNames && !names[c].empty())
+            t = isKnown(c) ? known->text[c] : nameText(names[c], c, dingbats);
         else if (trueType && !base && c >= 0x20 && c < 0x7F && !pictureFontName(baseFont))
             t = static_cast<char32_t>(c); // a symbolic TrueType font's (3,0) table mirrors ASCII at F0xx
     }
@@ -250,10 +263,16 @@ std::shared_ptr<const Font> loadSimpleFont(ObjectSource& source, const Dict& fon
             }
         }
     } else if (standard) {
-        for (int c = 0; c < 256; ++c)
-            if (!names[c].empty())
-                if (auto w = standard->width(names[c]))
-                    result->widths[c] = *w;
+        for (int c = 0; c < 256; ++c) {
+            if (names[c].empty())
+                continue;
+            if (isKnown(c)) {
+                if (!std::isnan(known->width[c]))
+                    result->widths[c] = known->width[c];
+            } else if (auto w = standard->width(names[c])) {
+                result->widths[c] = *w;
+            }
+        }
     }
     if (type3) {
         Object matrix = source.resolve(font.get("FontMatrix"));
@@ -487,6 +506,26 @@ std::shared_ptr<const Font> loadCompositeFont(ObjectSource& source, const Dict& 
 
 } // namespace
 
+const EncodingGlyphs::Table& EncodingGlyphs::get(BaseEncoding encoding, const StandardFont* standard)
+{
+    std::unique_ptr<Table>& table = tables_[{standard, encoding}];
+    if (!table) {
+        table = std::make_unique<Table>();
+        const bool dingbats = standard && standard->name() == "ZapfDingbats";
+        for (int c = 0; c < 256; ++c) {
+            table->name[c] = encodingGlyphName(encoding, c);
+            table->width[c] = std::nan("");
+            if (table->name[c].empty())
+                continue;
+            table->text[c] = nameText(table->name[c], c, dingbats);
+            if (standard)
+                if (auto w = standard->width(table->name[c]))
+                    table->width[c] = *w;
+        }
+    }
+    return *table;
+}
+
 std::shared_ptr<const Font> loadFont(ObjectSource& source, const Object& fontDictOrRef, FontContext& context)
 {
     Object fontObject = source.resolve(fontDictOrRef);
@@ -576,7 +615,7 @@ bool describe(const Object& o, std::string& out, int depth)
 
 std::shared_ptr<const Font> FontCache::get(ObjectSource& source, const Object& fontDictOrRef, FontContext& context)
 {
-    FontContext withStreams{context.cmaps, &cmaps_};
+    FontContext withStreams{context.cmaps, &cmaps_, context.encodingGlyphs};
     const bool byRef = fontDictOrRef.isRef();
     const uint64_t key = byRef ? refKey(fontDictOrRef.refValue()) : 0;
     if (byRef) {

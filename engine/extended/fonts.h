@@ -3,9 +3,12 @@
 // over a CIDFont), with their codes' Unicode text and advances.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -19,11 +22,34 @@ namespace pdf {
 // object reference: fonts sharing one stream read it once.
 using StreamCMaps = std::unordered_map<uint64_t, std::shared_ptr<const CMap>>;
 
-// What loading a font needs beyond the document: the predefined CMaps,
-// shared by the process, and optionally the document's stream CMaps.
+class StandardFont;
+enum class BaseEncoding : uint8_t;
+
+// What the codes of a base encoding read as in a simple font: each glyph
+// name's text and, in a standard font, its width (NaN: none). Worked out
+// once a process for each encoding and standard font met: a folder of
+// small files names the same few, and reading 256 names through the glyph
+// list and the font metrics cost more than the rest of a short page.
+class EncodingGlyphs {
+public:
+    struct Table {
+        std::array<std::string_view, 256> name; // the encoding's, static
+        std::array<std::u32string, 256> text;
+        std::array<double, 256> width;
+    };
+    const Table& get(BaseEncoding encoding, const StandardFont* standard);
+
+private:
+    std::map<std::pair<const StandardFont*, BaseEncoding>, std::unique_ptr<Table>> tables_; // at most 6 x 15
+};
+
+// What loading a font needs beyond the document: the predefined CMaps and
+// the encodings' glyphs, shared by the process, and optionally the
+// document's stream CMaps.
 struct FontContext {
     PredefinedCMaps& cmaps;
     StreamCMaps* streamCMaps = nullptr;
+    EncodingGlyphs* encodingGlyphs = nullptr;
 };
 
 // Reads a font dictionary (or a reference to one). Never null: anything that

@@ -61,6 +61,8 @@ TEST_F(FontsTest, SimpleFonts)
         {"<< /Subtype /Type1 /BaseFont /Helvetica >>", "AB ", "A:667 B:667  :278 "},
         {"<< /Subtype /TrueType /BaseFont /TimesNewRomanPSMT /Encoding /WinAnsiEncoding >>", "\x80\x93",
          "€:500 “:444 "},
+        {"<< /Subtype /Type1 /BaseFont /Helvetica /Encoding << /BaseEncoding /WinAnsiEncoding /Differences [66 /eacute "
+         "/a12] >> >>", "ABC\x93", "A:667 é:556 .:0 “:333 "},
         {"<< /Subtype /Type1 /BaseFont /Symbol >>", "a", "α:631 "},
         {"<< /Subtype /Type1 /BaseFont /ZapfDingbats >>", "!", "✁:974 "},
         // /Differences over StandardEncoding, /Widths from /FirstChar, /MissingWidth
@@ -91,8 +93,14 @@ TEST_F(FontsTest, SimpleFonts)
         // not a font at all
         {"42", "A", ".:0 "},
     };
-    for (const Case& c : cases)
+    pdf::EncodingGlyphs kept; // the encodings' tables as extended reading keeps them, filled as cases come
+    for (const Case& c : cases) {
+        context.encodingGlyphs = nullptr;
         EXPECT_EQ(read(c.font, c.bytes), c.expected) << c.font;
+        context.encodingGlyphs = &kept;
+        EXPECT_EQ(read(c.font, c.bytes), c.expected) << c.font << " (tables kept)";
+    }
+    context.encodingGlyphs = nullptr;
     auto type3 = pdf::loadFont(source, pdfObject("<< /Subtype /Type3 /FontMatrix [0.01 0 0 0.01 0 0] >>"), context);
     EXPECT_DOUBLE_EQ(type3->fontMatrixScale(), 0.01);
 }
