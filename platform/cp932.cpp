@@ -15,13 +15,17 @@ constexpr Entry kDoubleByte[] = {
 #include "cp932_table.inc"
 };
 
+// Made by the compiler: a program that converts a few file names pays no
+// start-up for them, and only the pages it reads are loaded.
 struct Tables {
     // Unicode (BMP) -> CP932 code; 0 means none. Single bytes are stored as is.
     std::array<uint16_t, 0x10000> encode{};
     // Lead byte 0x80-0xFF, trail byte 0x00-0xFF -> Unicode; 0 means none.
     std::array<uint16_t, 0x80 * 0x100> decode{};
+    // One bit per double-byte code of decode: it comes back as itself.
+    std::array<uint8_t, 0x80 * 0x100 / 8> asIs{};
 
-    Tables()
+    constexpr Tables()
     {
         for (unsigned b = 1; b < 0x80; ++b)
             encode[b] = static_cast<uint16_t>(b);
@@ -32,14 +36,15 @@ struct Tables {
                 encode[e.unicode] = e.code;
             decode[((e.code >> 8) - 0x80) << 8 | (e.code & 0xFF)] = e.unicode;
         }
+        for (unsigned i = 0; i < decode.size(); ++i)
+            if (decode[i] != 0 && encode[decode[i]] == (0x8000 + i))
+                asIs[i / 8] = static_cast<uint8_t>(asIs[i / 8] | 1u << (i % 8));
     }
 };
 
-const Tables& tables()
-{
-    static const Tables t;
-    return t;
-}
+constexpr Tables kTables;
+
+constexpr const Tables& tables() { return kTables; }
 
 bool isLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
@@ -165,7 +170,6 @@ std::string eachToCp932(std::string_view text, Next next)
 
 bool cp932RoundTripsAsIs(std::string_view bytes)
 {
-    const Tables& t = tables();
     for (size_t i = 0; i < bytes.size();) {
         const auto b = static_cast<uint8_t>(bytes[i]);
         if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) {
@@ -174,9 +178,8 @@ bool cp932RoundTripsAsIs(std::string_view bytes)
         }
         if (!isLeadByte(b) || i + 1 == bytes.size())
             return false;
-        const auto trail = static_cast<uint8_t>(bytes[i + 1]);
-        const uint16_t u = t.decode[(b - 0x80) << 8 | trail];
-        if (u == 0 || t.encode[u] != (b << 8 | trail))
+        const unsigned index = (b - 0x80u) << 8 | static_cast<uint8_t>(bytes[i + 1]);
+        if (!(tables().asIs[index / 8] >> (index % 8) & 1))
             return false;
         i += 2;
     }
