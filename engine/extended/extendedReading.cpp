@@ -62,7 +62,7 @@ bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& pa
     PageFonts fonts(document, state);
     pdf::ContentLimits limits;
     limits.maxContentBytes = std::min(limits.maxContentBytes, eng.decodeBudget);
-    if (!state.layout) {
+    if (!state.layout || state.layout->lineBreaks() != eng.settings.CRLF) { // the options may change between runs
         state.layout = std::make_unique<pdf::TextLayout>(
             eng.settings.CRLF, [&eng](std::string_view text) { p2tOutputWriteUnicode(eng, text); });
     }
@@ -114,6 +114,7 @@ const char* p2tExtendedConvert(p2tEngine& eng)
     }
     eng.extended.document.reset();
     eng.extended.fonts = pdf::FontCache();
-    eng.extended.layout.reset();
+    if (eng.extended.layout)
+        eng.extended.layout->take(); // what a failed page left goes; the tables stay for the next file
     return failure;
 }

@@ -20,7 +20,7 @@ struct p2tExtendedState {
     ~p2tExtendedState();
     std::unique_ptr<pdf::Document> document;
     pdf::FontCache fonts; // the document's fonts, each read once
-    std::unique_ptr<pdf::TextLayout> layout; // one for the file's pages: its tables are made once
+    std::unique_ptr<pdf::TextLayout> layout; // one for every page of every file: its tables are made once
     // The predefined CMaps, read from disk when a font first names one and
     // kept from file to file.
     std::unique_ptr<pdf::PredefinedCMaps> cmaps;

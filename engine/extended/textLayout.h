@@ -46,6 +46,7 @@ public:
     std::string take();
     // Whether the page last taken had any text, handed to the sink or not.
     bool tookText() const { return tookText_; }
+    bool lineBreaks() const { return lineBreaks_; }
 
 private:
     enum class Gap : uint8_t { None, Space, Break };

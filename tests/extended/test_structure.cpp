@@ -95,6 +95,31 @@ TEST(ExtendedStructureTest, SameTextHoweverQpdfStoresTheFile)
     }
 }
 
+// An engine converts file after file and keeps what it can between them;
+// the options may change between runs. Each file still reads as it would
+// on an engine of its own.
+TEST(ExtendedStructureTest, EachFileReadsAsOnAFreshEngine)
+{
+    PdfWriter w;
+    w.object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    w.object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /Resources << /Font << /F1 << /Type /Font /Subtype /Type1 "
+                "/BaseFont /Helvetica >> >> >> >>");
+    w.object(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
+    w.stream(4, "BT /F1 12 Tf 72 720 Td (one) Tj 0 -20 Td (two) Tj ET", true);
+    w.section("/Size 5 /Root 1 0 R");
+    const std::string doc = w.str();
+    EngineHarness h;
+    h.settings.extended = true;
+    const EngineHarness::Result first = h.convert(doc);
+    h.settings.CRLF = !h.settings.CRLF;
+    const EngineHarness::Result second = h.convert(doc);
+    EngineHarness fresh;
+    fresh.settings.extended = true;
+    fresh.settings.CRLF = h.settings.CRLF;
+    EXPECT_EQ(second.text, fresh.convert(doc).text);
+    EXPECT_NE(second.text, first.text);
+}
+
 TEST(ExtendedStructureTest, AFileThatNeedsAPasswordIsRefused)
 {
     if (!haveQpdf())
