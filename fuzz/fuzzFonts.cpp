@@ -63,6 +63,7 @@ void fuzzFontsOne(const uint8_t* data, size_t size)
 {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     static pdf::PredefinedCMaps cmaps; // one per process, as in the program
+    static pdf::EncodingGlyphs encodingGlyphs;
 
     auto cmap = pdf::CMap::parse(bytes, cmaps.resolver());
     size_t covered = 0;
@@ -79,7 +80,7 @@ void fuzzFontsOne(const uint8_t* data, size_t size)
 
     testing_support::MemorySource source;
     readObjects(bytes, source);
-    pdf::FontContext context{cmaps};
+    pdf::FontContext context{cmaps, nullptr, &encodingGlyphs};
     pdf::FontCache cache;
     auto font = cache.get(source, pdf::Object::ref({1, 0}), context);
     fuzzCheck(font != nullptr, "a font for any object");
