@@ -160,13 +160,8 @@ void applyDifferences(const Array& differences, GlyphNames& names)
     for (const Object& o : differences) {
         if (o.isNumber())
             code = o.intValue();
-        else if (o.isName() && code >= 0) {
-            if (code < 256)
-                names[static_cast<size_t>(code)] = o.text();
-            ++code;
-            if (code > 256)
-                code = 256;
-        }
+        else if (o.isName() && code >= 0 && code < 256) // past 255 (or a huge code): nothing more to name
+            names[static_cast<size_t>(code++)] = o.text();
     }
 }
 
