@@ -27,7 +27,7 @@ enum class BaseEncoding : uint8_t;
 
 // What the codes of a base encoding read as in a simple font: each glyph
 // name's text and, in a standard font, its width (NaN: none). Worked out
-// once a process for each encoding and standard font met: a folder of
+// once per engine for each encoding and standard font met: a folder of
 // small files names the same few, and reading 256 names through the glyph
 // list and the font metrics cost more than the rest of a short page.
 class EncodingGlyphs {
@@ -44,8 +44,8 @@ private:
 };
 
 // What loading a font needs beyond the document: the predefined CMaps and
-// the encodings' glyphs, shared by the process, and optionally the
-// document's stream CMaps.
+// the encodings' glyphs, kept by the engine from file to file, and
+// optionally the document's stream CMaps.
 struct FontContext {
     PredefinedCMaps& cmaps;
     StreamCMaps* streamCMaps = nullptr;
