@@ -798,6 +798,9 @@ void Interpreter::show(std::string_view bytes)
         const double charSpace = gs_.charSpace, wordSpace = gs_.wordSpace, horizontalScale = gs_.horizontalScale;
         const bool actualText = inActualText_;
         Matrix tm = tm_;
+        // Each glyph starts where the one before ended, the same way: once
+        // the layout took one its short way, the next needs fewer checks.
+        bool follows = false;
         for (const char byte : bytes) {
             const auto c = static_cast<uint8_t>(byte);
             const double spacing = charSpace + (c == 32 ? wordSpace : 0);
@@ -810,7 +813,7 @@ void Interpreter::show(std::string_view bytes)
                 place(table.text[c], p);
             } else {
                 p.text = table.text[c];
-                layout_.add(p);
+                follows = follows ? layout_.addFollowing(p) : layout_.add(p);
             }
         }
         tm_ = tm;
@@ -818,6 +821,7 @@ void Interpreter::show(std::string_view bytes)
             tm_ = tlm_;
         return;
     }
+    bool follows = false; // as above
     for (size_t pos = 0; pos < bytes.size();) {
         const Glyph g = font->glyphAt(bytes, pos, glyphText_);
         pos += std::max<size_t>(g.codeLength, 1); // a font that took no byte still ends
@@ -833,7 +837,12 @@ void Interpreter::show(std::string_view bytes)
             m.translate(advance, 0);
         }
         p.end = {m.e, m.f};
-        place(g.text, p);
+        if (inActualText_) {
+            place(g.text, p);
+        } else {
+            p.text = g.text;
+            follows = follows ? layout_.addFollowing(p) : layout_.add(p);
+        }
     }
     if (!tm_.finite())
         tm_ = tlm_;

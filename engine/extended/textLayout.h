@@ -40,7 +40,13 @@ public:
     // `lineBreaks` off: a space stands for every line break.
     explicit TextLayout(bool lineBreaks, TextSink sink = {});
 
-    void add(const PlacedText& glyph);
+    // Whether the glyph took the short way: the next glyph of the same
+    // string, which starts where this one ends, may then be given to
+    // addFollowing().
+    bool add(const PlacedText& glyph);
+    // add() for a glyph that starts exactly where the last one added ended,
+    // in its direction and size, after that one took the short way.
+    bool addFollowing(const PlacedText& glyph);
     // The page's text not yet handed to the sink, as UTF-8 (no break at its
     // end); the layout then starts a new page.
     std::string take();
@@ -52,6 +58,7 @@ private:
     enum class Gap : uint8_t { None, Space, Break };
 
     [[gnu::noinline]] void addOther(const PlacedText& glyph); // kept out of add(), whose short way then stays short
+    bool addQuick(const PlacedText& glyph);
     void addAnyway(const PlacedText& glyph);
     [[gnu::noinline]] void startRecent(const PlacedText& glyph);
     [[gnu::noinline]] void closeRun(const PlacedText& glyph);
@@ -142,39 +149,56 @@ inline constexpr double kLayoutFarAway = 1e12;
 
 // Here, so that the interpreter's loop over a string takes the short way
 // without a call.
-inline void TextLayout::add(const PlacedText& g)
+inline bool TextLayout::add(const PlacedText& g)
 {
     // Most glyphs are one printable character or a space drawn just where
     // the one before ended, the same way, after a glyph written once: all
     // the rules of addOther() then come to writing it and remembering where
     // it stands.
-    if (quick_ && g.text.size() == 1) {
-        const char32_t c = g.text[0];
-        const bool ascii = c >= 0x20 && c < 0x5E; // printable and no accent
-        const bool letter = (c > 0x60 && c < 0x7E) || (c >= 0x3040 && c < 0xD800); // small letters, CJK, Hangul
-        if ((ascii || letter) && std::memcmp(&g.start, &previousEnd_, sizeof(Point)) == 0
-            && std::memcmp(&g.direction, &previousDirection_, sizeof(Point)) == 0 && g.size == previousSize_
-            && std::isfinite(g.end.x) && std::isfinite(g.end.y)) {
-            if (c == 0x20) {
-                pending_ = Gap::Space;
-            } else {
-                remember(g, c);
-                if (pending_ == Gap::Space) {
-                    if (!out_.empty() && out_.back() != ' ' && out_.back() != '\n')
-                        out_ += ' ';
-                    pending_ = Gap::None;
-                }
-                if (c < 0x80)
-                    appendByte(out_, static_cast<char>(c));
-                else
-                    appendUtf8(out_, c);
-            }
-            previousStart_ = g.start;
-            previousEnd_ = g.end;
-            return;
-        }
-    }
+    if (quick_ && std::memcmp(&g.start, &previousEnd_, sizeof(Point)) == 0
+        && std::memcmp(&g.direction, &previousDirection_, sizeof(Point)) == 0 && g.size == previousSize_
+        && addQuick(g))
+        return true;
     addOther(g);
+    return false;
+}
+
+inline bool TextLayout::addFollowing(const PlacedText& g)
+{
+    if (addQuick(g))
+        return true;
+    addOther(g);
+    return false;
+}
+
+// The short way for a glyph that follows the last one: taken when it is one
+// character of those the short way knows and ends somewhere.
+inline bool TextLayout::addQuick(const PlacedText& g)
+{
+    if (g.text.size() != 1)
+        return false;
+    const char32_t c = g.text[0];
+    const bool ascii = c >= 0x20 && c < 0x5E; // printable and no accent
+    const bool letter = (c > 0x60 && c < 0x7E) || (c >= 0x3040 && c < 0xD800); // small letters, CJK, Hangul
+    if (!(ascii || letter) || !std::isfinite(g.end.x) || !std::isfinite(g.end.y))
+        return false;
+    if (c == 0x20) {
+        pending_ = Gap::Space;
+    } else {
+        remember(g, c);
+        if (pending_ == Gap::Space) {
+            if (!out_.empty() && out_.back() != ' ' && out_.back() != '\n')
+                out_ += ' ';
+            pending_ = Gap::None;
+        }
+        if (c < 0x80)
+            appendByte(out_, static_cast<char>(c));
+        else
+            appendUtf8(out_, c);
+    }
+    previousStart_ = g.start;
+    previousEnd_ = g.end;
+    return true;
 }
 
 inline void TextLayout::remember(const PlacedText& g, char32_t first)
