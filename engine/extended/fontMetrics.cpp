@@ -20,7 +20,7 @@ struct StandardFontSet {
             const tables::AfmFont& t = tables::kStandardFonts[i];
             for (size_t g = 0; g < t.count; ++g)
                 if (t.glyphs[g].code >= 0 && t.glyphs[g].code < 256)
-                    f->codes_[t.glyphs[g].code] = t.glyphs[g].name;
+                    f->codes_[t.glyphs[g].code] = tables::nameAt(t.glyphs[g].name);
             fonts.push_back(std::move(f));
         }
     }
@@ -84,8 +84,8 @@ std::optional<double> StandardFont::width(std::string_view glyphName) const
     const tables::AfmGlyph* end = font_.glyphs + font_.count;
     const tables::AfmGlyph* it = std::lower_bound(
         font_.glyphs, end, glyphName,
-        [](const tables::AfmGlyph& g, std::string_view n) { return tables::nameBefore(g.name, n); });
-    if (it == end || it->name != glyphName)
+        [](const tables::AfmGlyph& g, std::string_view n) { return tables::nameBefore(tables::nameAt(g.name), n); });
+    if (it == end || tables::nameAt(it->name) != glyphName)
         return std::nullopt;
     return it->width;
 }

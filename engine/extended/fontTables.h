@@ -21,9 +21,18 @@ inline bool nameBefore(const char* tableName, std::string_view name)
     return false; // equal, or `name` is the shorter
 }
 
+// Names and texts lie in two pools, each ended by a NUL, and the tables hold
+// their offsets rather than pointers: pointers in a position-independent
+// program are patched one by one at every start, tens of thousands of them.
+extern const char kNamePool[];
+extern const char32_t kTextPool[];
+
+inline const char* nameAt(uint32_t offset) { return kNamePool + offset; }
+inline const char32_t* textAt(uint32_t offset) { return kTextPool + offset; }
+
 struct NamedText {
-    const char* name;
-    const char32_t* text; // one or more code points
+    uint32_t name; // in kNamePool
+    uint32_t text; // in kTextPool: one or more code points
 };
 
 // Sorted by name (byte order).
@@ -34,7 +43,7 @@ extern const NamedText kDingbatNames[];
 extern const size_t kDingbatNamesSize;
 
 struct AfmGlyph {
-    const char* name;
+    uint32_t name;  // in kNamePool
     int16_t code;   // in the font's built-in encoding; -1: not encoded
     uint16_t width; // in thousandths of the font size
 };

@@ -15,8 +15,9 @@ const char32_t* findName(const tables::NamedText* list, size_t size, std::string
 {
     const tables::NamedText* end = list + size;
     const tables::NamedText* it = std::lower_bound(
-        list, end, name, [](const tables::NamedText& e, std::string_view n) { return tables::nameBefore(e.name, n); });
-    return it != end && it->name == name ? it->text : nullptr;
+        list, end, name,
+        [](const tables::NamedText& e, std::string_view n) { return tables::nameBefore(tables::nameAt(e.name), n); });
+    return it != end && tables::nameAt(it->name) == name ? tables::textAt(it->text) : nullptr;
 }
 
 // `digits` hex digits at the start of `s` as a number; -1 if any is not one.

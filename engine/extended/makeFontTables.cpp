@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -82,18 +83,73 @@ bool readAfm(const std::string& path, std::vector<Glyph>& out)
     return !out.empty();
 }
 
-void writeNamed(std::ostream& os, const char* var, const std::vector<Named>& list)
+// Glyph names are letters, digits, periods and underscores: nothing a C++
+// string needs escaped.
+bool plainName(const std::string& n)
+{
+    return !n.empty() && std::all_of(n.begin(), n.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_';
+    });
+}
+
+// The pools the tables point into by offset, each entry written once
+// however many tables share it.
+class Pools {
+public:
+    unsigned long name(const std::string& n)
+    {
+        if (!plainName(n))
+            plain_ = false;
+        auto [it, added] = names_.emplace(n, nameSize_);
+        if (added) {
+            nameOrder_.push_back(n);
+            nameSize_ += n.size() + 1;
+        }
+        return it->second;
+    }
+    unsigned long text(const std::vector<unsigned long>& t)
+    {
+        auto [it, added] = texts_.emplace(t, textSize_);
+        if (added) {
+            textOrder_.push_back(t);
+            textSize_ += t.size() + 1;
+        }
+        return it->second;
+    }
+    bool plain() const { return plain_; }
+    void write(std::ostream& os) const
+    {
+        // One literal per name: an escape never runs into the next name.
+        os << "const char kNamePool[] =\n";
+        for (const std::string& n : nameOrder_)
+            os << "    \"" << n << "\\0\"\n";
+        os << "    ;\n\nconst char32_t kTextPool[] = {\n";
+        char buf[16];
+        for (const auto& t : textOrder_) {
+            os << "   ";
+            for (unsigned long c : t) {
+                std::snprintf(buf, sizeof buf, " 0x%lX,", c);
+                os << buf;
+            }
+            os << " 0,\n";
+        }
+        os << "};\n\n";
+    }
+
+private:
+    std::map<std::string, unsigned long> names_;
+    std::map<std::vector<unsigned long>, unsigned long> texts_;
+    std::vector<std::string> nameOrder_;
+    std::vector<std::vector<unsigned long>> textOrder_;
+    unsigned long nameSize_ = 0, textSize_ = 0;
+    bool plain_ = true;
+};
+
+void writeNamed(std::ostream& os, Pools& pools, const char* var, const std::vector<Named>& list)
 {
     os << "const NamedText " << var << "[] = {\n";
-    char buf[16];
-    for (const Named& n : list) {
-        os << "    {\"" << n.name << "\", U\"";
-        for (unsigned long c : n.text) {
-            std::snprintf(buf, sizeof buf, "\\U%08lX", c);
-            os << buf;
-        }
-        os << "\"},\n";
-    }
+    for (const Named& n : list)
+        os << "    {" << pools.name(n.name) << ", " << pools.text(n.text) << "},\n";
     os << "};\nconst size_t " << var << "Size = " << list.size() << ";\n\n";
 }
 
@@ -128,10 +184,9 @@ int main(int argc, char** argv)
         {"ZapfDingbats", "D050000L"},
     };
     std::ostringstream os;
-    os << "// Made by makeFontTables; do not edit.\n#include \"engine/extended/fontTables.h\"\n\n"
-          "namespace pdf::tables {\n\n";
-    writeNamed(os, "kGlyphList", agl);
-    writeNamed(os, "kDingbatNames", dingbats);
+    Pools pools;
+    writeNamed(os, pools, "kGlyphList", agl);
+    writeNamed(os, pools, "kDingbatNames", dingbats);
     int index = 0;
     for (const auto& f : fonts) {
         std::vector<Glyph> glyphs;
@@ -142,7 +197,7 @@ int main(int argc, char** argv)
         }
         os << "static const AfmGlyph kFont" << index++ << "[] = {\n";
         for (const Glyph& g : glyphs)
-            os << "    {\"" << g.name << "\", " << g.code << ", " << g.width << "},\n";
+            os << "    {" << pools.name(g.name) << ", " << g.code << ", " << g.width << "},\n";
         os << "};\n";
     }
     os << "\nconst AfmFont kStandardFonts[] = {\n";
@@ -153,7 +208,14 @@ int main(int argc, char** argv)
         ++index;
     }
     os << "};\nconst size_t kStandardFontsSize = " << index << ";\n\n} // namespace pdf::tables\n";
+    if (!pools.plain()) {
+        std::cerr << "makeFontTables: a glyph name with other than letters, digits, '.' and '_'\n";
+        return 1;
+    }
     std::ofstream out(argv[4], std::ios::binary);
+    out << "// Made by makeFontTables; do not edit.\n#include \"engine/extended/fontTables.h\"\n\n"
+           "namespace pdf::tables {\n\n";
+    pools.write(out);
     out << os.str();
     return out ? 0 : 1;
 }
