@@ -791,58 +791,61 @@ void Interpreter::show(std::string_view bytes)
         p.direction = gs_.horizontalScale < 0 ? unit(-m.a, -m.b) : unit(m.a, m.b);
         p.size = std::fabs(size) * length(m.c, m.d);
     }
+    // Each glyph's text, start and end in turn, false after the last; the
+    // layout takes a string at once (its glyphs follow each other).
+    auto showEach = [&](auto&& next) {
+        if (inActualText_) {
+            while (next(p))
+                place(p.text, p);
+        } else {
+            layout_.addString(p, next);
+        }
+    };
     if (const Font::ByteTable table = font->byteTable(); table.text && !vertical) {
         // As below, without a call per glyph.
         // The state in locals: the layout's writes could otherwise change
         // it as far as the compiler knows, and have it read again per glyph.
         const double charSpace = gs_.charSpace, wordSpace = gs_.wordSpace, horizontalScale = gs_.horizontalScale;
-        const bool actualText = inActualText_;
         Matrix tm = tm_;
-        // Each glyph starts where the one before ended, the same way: once
-        // the layout took one its short way, the next needs fewer checks.
-        bool follows = false;
-        for (const char byte : bytes) {
-            const auto c = static_cast<uint8_t>(byte);
+        size_t i = 0;
+        // Inlined, as the loop it is: the matrices then stay in registers
+        // rather than behind the lambda's references.
+        showEach([&](PlacedText& g) __attribute__((always_inline)) {
+            if (i == bytes.size())
+                return false;
+            const auto c = static_cast<uint8_t>(bytes[i++]);
             const double spacing = charSpace + (c == 32 ? wordSpace : 0);
             const double advance = (table.widths[c] * scale * size + spacing) * horizontalScale;
-            p.start = {m.e, m.f};
+            g.start = {m.e, m.f};
             tm.translate(advance, 0);
             m.translate(advance, 0);
-            p.end = {m.e, m.f};
-            if (actualText) {
-                place(table.text[c], p);
-            } else {
-                p.text = table.text[c];
-                follows = follows ? layout_.addFollowing(p) : layout_.add(p);
-            }
-        }
+            g.end = {m.e, m.f};
+            g.text = table.text[c];
+            return true;
+        });
         tm_ = tm;
-        if (!tm_.finite())
-            tm_ = tlm_;
-        return;
-    }
-    bool follows = false; // as above
-    for (size_t pos = 0; pos < bytes.size();) {
-        const Glyph g = font->glyphAt(bytes, pos, glyphText_);
-        pos += std::max<size_t>(g.codeLength, 1); // a font that took no byte still ends
-        double spacing = gs_.charSpace + (g.wordSpace ? gs_.wordSpace : 0);
-        double advance = vertical ? -std::fabs(g.width) * scale * size + spacing
-                                  : (g.width * scale * size + spacing) * gs_.horizontalScale;
-        p.start = {m.e, m.f};
-        if (vertical) {
-            tm_.translate(0, advance);
-            m.translate(0, advance);
-        } else {
-            tm_.translate(advance, 0);
-            m.translate(advance, 0);
-        }
-        p.end = {m.e, m.f};
-        if (inActualText_) {
-            place(g.text, p);
-        } else {
-            p.text = g.text;
-            follows = follows ? layout_.addFollowing(p) : layout_.add(p);
-        }
+    } else {
+        size_t pos = 0;
+        showEach([&](PlacedText& g) __attribute__((always_inline)) {
+            if (pos >= bytes.size())
+                return false;
+            const Glyph glyph = font->glyphAt(bytes, pos, glyphText_);
+            pos += std::max<size_t>(glyph.codeLength, 1); // a font that took no byte still ends
+            const double spacing = gs_.charSpace + (glyph.wordSpace ? gs_.wordSpace : 0);
+            const double advance = vertical ? -std::fabs(glyph.width) * scale * size + spacing
+                                            : (glyph.width * scale * size + spacing) * gs_.horizontalScale;
+            g.start = {m.e, m.f};
+            if (vertical) {
+                tm_.translate(0, advance);
+                m.translate(0, advance);
+            } else {
+                tm_.translate(advance, 0);
+                m.translate(advance, 0);
+            }
+            g.end = {m.e, m.f};
+            g.text = glyph.text;
+            return true;
+        });
     }
     if (!tm_.finite())
         tm_ = tlm_;

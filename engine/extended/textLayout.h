@@ -47,6 +47,13 @@ public:
     // add() for a glyph that starts exactly where the last one added ended,
     // in its direction and size, after that one took the short way.
     bool addFollowing(const PlacedText& glyph);
+    // The glyphs of one string, each starting where the one before ended:
+    // next(glyph) sets the text, start and end of the next one (`glyph`
+    // keeps its direction and size) and answers false after the last. The
+    // same as add() for each, with the short way's state held in locals
+    // while glyph after glyph takes it.
+    template <class Next>
+    void addString(PlacedText& glyph, Next&& next);
     // The page's text not yet handed to the sink, as UTF-8 (no break at its
     // end); the layout then starts a new page.
     std::string take();
@@ -199,6 +206,91 @@ inline bool TextLayout::addQuick(const PlacedText& g)
     previousStart_ = g.start;
     previousEnd_ = g.end;
     return true;
+}
+
+template <class Next>
+inline void TextLayout::addString(PlacedText& g, Next&& next)
+{
+    if (!next(g))
+        return;
+    bool follows = add(g);
+    for (;;) {
+        if (!follows) {
+            if (!next(g))
+                return;
+            follows = add(g);
+            continue;
+        }
+        // What the short way reads and changes, held here while glyph after
+        // glyph takes it. A glyph that needs more (a new baseline, a place
+        // far off, the end of the numbers or of the room made for the text)
+        // goes to addFollowing() as it is, like one that cannot take it.
+        const size_t used = out_.size();
+        out_.resize(used + 256);
+        char* const begin = out_.data();
+        char* w = begin + used;
+        char* const room = begin + out_.size() - 4;
+        Recent* const ring = recent_.empty() ? nullptr : recent_.data();
+        int32_t seq = seq_;
+        const double y = open_.y;
+        double minX = open_.minX, maxX = open_.maxX;
+        Gap pending = pending_;
+        Point start = previousStart_, end = previousEnd_;
+        // Each glyph starts where the one before ended: an end near enough
+        // (and so finite) is the next glyph's start near enough.
+        auto near = [](Point q) { return std::fabs(q.x) < kLayoutFarAway && std::fabs(q.y) < kLayoutFarAway; };
+        bool more = true;
+        if (ring && near(end)) {
+            while ((more = next(g)) && g.text.size() == 1 && w <= room) {
+                const char32_t c = g.text[0];
+                const bool ascii = c - 0x20 < 0x5E - 0x20;
+                const bool letter = c - 0x61 < 0x7E - 0x61 || c - 0x3040 < 0xD800 - 0x3040; // small letters, CJK, Hangul
+                if (!(ascii || letter) || !near(g.end))
+                    break;
+                if (c == 0x20) {
+                    pending = Gap::Space;
+                } else {
+                if (g.start.y != y || seq + 1 == INT32_MAX)
+                    break;
+                maxX = std::max(maxX, g.start.x);
+                minX = std::min(minX, g.start.x);
+                Recent& r = ring[static_cast<size_t>(seq) % kRecentGlyphs];
+                r.x = g.start.x;
+                r.y = g.start.y;
+                r.first = c;
+                r.length = 1;
+                r.seq = seq;
+                ++seq;
+                if (pending == Gap::Space) {
+                    if (w > begin && w[-1] != ' ' && w[-1] != '\n')
+                        *w++ = ' ';
+                    pending = Gap::None;
+                }
+                if (c < 0x80) {
+                    *w++ = static_cast<char>(c);
+                } else { // the letters above: three bytes
+                    *w++ = static_cast<char>(0xE0 | (c >> 12));
+                    *w++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                    *w++ = static_cast<char>(0x80 | (c & 0x3F));
+                }
+            }
+            start = g.start;
+            end = g.end;
+        }
+        } else {
+            more = next(g);
+        }
+        out_.resize(static_cast<size_t>(w - begin));
+        seq_ = seq;
+        open_.minX = minX;
+        open_.maxX = maxX;
+        pending_ = pending;
+        previousStart_ = start;
+        previousEnd_ = end;
+        if (!more)
+            return;
+        follows = addFollowing(g);
+    }
 }
 
 inline void TextLayout::remember(const PlacedText& g, char32_t first)

@@ -231,7 +231,6 @@ TEST(InterpreterTest, ContentSnippetsToText)
 // glyph).
 TEST(InterpreterTest, StringsReadAsTheirGlyphsOneByOne)
 {
-    Fixture f;
     std::string text = "Fi  rst \001line\140e\264 ab  ";
     for (int i = 0; i < 300; ++i)
         text += static_cast<char>(i % 7 ? 'a' + i % 26 : ' ');
@@ -244,21 +243,25 @@ TEST(InterpreterTest, StringsReadAsTheirGlyphsOneByOne)
         }
         return h + ">";
     };
-    // Drawn twice, the second time a little off: a fake bold.
-    std::string whole = "BT /F1 10 Tf 0.5 Tc 2 Tw 1 0 0 1 10 700 Tm ", single = whole;
-    for (const char* at : {"", " 1 0 0 1 10.2 699.9 Tm "}) {
-        whole += at + hex(text) + " Tj";
-        single += at;
-        for (char c : text)
-            single += " " + hex(std::string(1, c)) + " Tj";
+    // Drawn twice, the second time a little off: a fake bold; level, and
+    // turned so that each glyph stands on a baseline of its own.
+    for (std::string matrix : {"1 0 0 1 ", "0.96 0.28 -0.28 0.96 "}) {
+        std::string whole = "BT /F1 10 Tf 0.5 Tc 2 Tw " + matrix + "10 700 Tm ", single = whole;
+        for (const std::string& at : {std::string(), " " + matrix + "10.2 699.9 Tm "}) {
+            whole += at + hex(text) + " Tj";
+            single += at;
+            for (char c : text)
+                single += " " + hex(std::string(1, c)) + " Tj";
+        }
+        Fixture f;
+        const std::string oneString = f.text(whole + " ET");
+        // Accents beside their letters, not over them, stay characters of their own.
+        EXPECT_EQ(oneString.substr(0, 16), "Fi rst line`e\xC2\xB4 ") << matrix;
+        EXPECT_EQ(f.text(single + " ET"), oneString) << matrix;
+        f.doc.fonts.find(10)->second.useTable();
+        EXPECT_EQ(f.text(whole + " ET"), oneString) << matrix;
+        EXPECT_EQ(f.text(single + " ET"), oneString) << matrix;
     }
-    const std::string oneString = f.text(whole + " ET");
-    // Accents beside their letters, not over them, stay characters of their own.
-    EXPECT_EQ(oneString.substr(0, 16), "Fi rst line`e\xC2\xB4 ");
-    EXPECT_EQ(f.text(single + " ET"), oneString);
-    f.doc.fonts.find(10)->second.useTable();
-    EXPECT_EQ(f.text(whole + " ET"), oneString);
-    EXPECT_EQ(f.text(single + " ET"), oneString);
 }
 
 TEST(InterpreterTest, LineBreaksOffWriteSpaces)
