@@ -66,6 +66,12 @@ private:
 
     [[gnu::noinline]] void addOther(const PlacedText& glyph); // kept out of add(), whose short way then stays short
     bool addQuick(const PlacedText& glyph);
+    // What the short way writes: printable ASCII but the accents, small
+    // letters, CJK and Hangul.
+    static bool shortWayCharacter(char32_t c)
+    {
+        return c - 0x20 < 0x5E - 0x20 || c - 0x61 < 0x7E - 0x61 || c - 0x3040 < 0xD800 - 0x3040;
+    }
     void addAnyway(const PlacedText& glyph);
     [[gnu::noinline]] void startRecent(const PlacedText& glyph);
     [[gnu::noinline]] void closeRun(const PlacedText& glyph);
@@ -185,9 +191,7 @@ inline bool TextLayout::addQuick(const PlacedText& g)
     if (g.text.size() != 1)
         return false;
     const char32_t c = g.text[0];
-    const bool ascii = c >= 0x20 && c < 0x5E; // printable and no accent
-    const bool letter = (c > 0x60 && c < 0x7E) || (c >= 0x3040 && c < 0xD800); // small letters, CJK, Hangul
-    if (!(ascii || letter) || !std::isfinite(g.end.x) || !std::isfinite(g.end.y))
+    if (!shortWayCharacter(c) || !std::isfinite(g.end.x) || !std::isfinite(g.end.y))
         return false;
     if (c == 0x20) {
         pending_ = Gap::Space;
@@ -243,40 +247,38 @@ inline void TextLayout::addString(PlacedText& g, Next&& next)
         if (ring && near(end)) {
             while ((more = next(g)) && g.text.size() == 1 && w <= room) {
                 const char32_t c = g.text[0];
-                const bool ascii = c - 0x20 < 0x5E - 0x20;
-                const bool letter = c - 0x61 < 0x7E - 0x61 || c - 0x3040 < 0xD800 - 0x3040; // small letters, CJK, Hangul
-                if (!(ascii || letter) || !near(g.end))
+                if (!shortWayCharacter(c) || !near(g.end))
                     break;
                 if (c == 0x20) {
                     pending = Gap::Space;
                 } else {
-                if (g.start.y != y || seq + 1 == INT32_MAX)
-                    break;
-                maxX = std::max(maxX, g.start.x);
-                minX = std::min(minX, g.start.x);
-                Recent& r = ring[static_cast<size_t>(seq) % kRecentGlyphs];
-                r.x = g.start.x;
-                r.y = g.start.y;
-                r.first = c;
-                r.length = 1;
-                r.seq = seq;
-                ++seq;
-                if (pending == Gap::Space) {
-                    if (w > begin && w[-1] != ' ' && w[-1] != '\n')
-                        *w++ = ' ';
-                    pending = Gap::None;
+                    if (g.start.y != y || seq + 1 == INT32_MAX)
+                        break;
+                    maxX = std::max(maxX, g.start.x);
+                    minX = std::min(minX, g.start.x);
+                    Recent& r = ring[static_cast<size_t>(seq) % kRecentGlyphs];
+                    r.x = g.start.x;
+                    r.y = g.start.y;
+                    r.first = c;
+                    r.length = 1;
+                    r.seq = seq;
+                    ++seq;
+                    if (pending == Gap::Space) {
+                        if (w > begin && w[-1] != ' ' && w[-1] != '\n')
+                            *w++ = ' ';
+                        pending = Gap::None;
+                    }
+                    if (c < 0x80) {
+                        *w++ = static_cast<char>(c);
+                    } else { // the short way's letters beyond ASCII: three bytes
+                        *w++ = static_cast<char>(0xE0 | (c >> 12));
+                        *w++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                        *w++ = static_cast<char>(0x80 | (c & 0x3F));
+                    }
                 }
-                if (c < 0x80) {
-                    *w++ = static_cast<char>(c);
-                } else { // the letters above: three bytes
-                    *w++ = static_cast<char>(0xE0 | (c >> 12));
-                    *w++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                    *w++ = static_cast<char>(0x80 | (c & 0x3F));
-                }
+                start = g.start;
+                end = g.end;
             }
-            start = g.start;
-            end = g.end;
-        }
         } else {
             more = next(g);
         }
