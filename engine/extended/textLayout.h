@@ -79,6 +79,25 @@ private:
     void flushAccent();
     bool duplicate(const PlacedText& glyph, char32_t first);
     void remember(const PlacedText& glyph, char32_t first);
+    // Writes a character the short way takes at `w` (room for four bytes),
+    // after the space a pending gap asks for unless the text (from `begin`)
+    // is empty or ends in one; gives the new end.
+    static char* writeShortWay(char* w, const char* begin, char32_t c, Gap& pending)
+    {
+        if (pending == Gap::Space) {
+            if (w > begin && w[-1] != ' ' && w[-1] != '\n')
+                *w++ = ' ';
+            pending = Gap::None;
+        }
+        if (c < 0x80) {
+            *w++ = static_cast<char>(c);
+        } else { // the short way's letters beyond ASCII: three bytes
+            *w++ = static_cast<char>(0xE0 | (c >> 12));
+            *w++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *w++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+        return w;
+    }
     void restartNumbers();
     void forgetClosedSpan();
     bool mayBeNear(const PlacedText& glyph, double tolerance, int32_t oldest) const;
@@ -121,6 +140,15 @@ private:
         uint32_t length = 0;
         int32_t seq = -1;
         int32_t nextInBucket = -1;
+        // Holds the glyph numbered `number` (its chain is set when it is put in a bucket).
+        void hold(Point start, char32_t firstChar, uint32_t textLength, int32_t number)
+        {
+            x = start.x;
+            y = start.y;
+            first = firstChar;
+            length = textLength;
+            seq = number;
+        }
     };
     static constexpr size_t kRecentGlyphs = 2048;
     std::vector<Recent> recent_;
@@ -156,9 +184,6 @@ void appendUtf8(std::string& out, char32_t c);
 
 // Far outside any page: no glyph there is looked up.
 inline constexpr double kLayoutFarAway = 1e12;
-
-// One byte more: the growth path stays a call, the rest is inline.
-[[gnu::flatten]] inline void appendByte(std::string& out, char c) { out.push_back(c); }
 
 // Here, so that the interpreter's loop over a string takes the short way
 // without a call.
@@ -197,15 +222,9 @@ inline bool TextLayout::addQuick(const PlacedText& g)
         pending_ = Gap::Space;
     } else {
         remember(g, c);
-        if (pending_ == Gap::Space) {
-            if (!out_.empty() && out_.back() != ' ' && out_.back() != '\n')
-                out_ += ' ';
-            pending_ = Gap::None;
-        }
-        if (c < 0x80)
-            appendByte(out_, static_cast<char>(c));
-        else
-            appendUtf8(out_, c);
+        const size_t used = out_.size();
+        out_.resize(used + 4);
+        out_.resize(static_cast<size_t>(writeShortWay(out_.data() + used, out_.data(), c, pending_) - out_.data()));
     }
     previousStart_ = g.start;
     previousEnd_ = g.end;
@@ -256,25 +275,9 @@ inline void TextLayout::addString(PlacedText& g, Next&& next)
                         break;
                     maxX = std::max(maxX, g.start.x);
                     minX = std::min(minX, g.start.x);
-                    Recent& r = ring[static_cast<size_t>(seq) % kRecentGlyphs];
-                    r.x = g.start.x;
-                    r.y = g.start.y;
-                    r.first = c;
-                    r.length = 1;
-                    r.seq = seq;
+                    ring[static_cast<size_t>(seq) % kRecentGlyphs].hold(g.start, c, 1, seq);
                     ++seq;
-                    if (pending == Gap::Space) {
-                        if (w > begin && w[-1] != ' ' && w[-1] != '\n')
-                            *w++ = ' ';
-                        pending = Gap::None;
-                    }
-                    if (c < 0x80) {
-                        *w++ = static_cast<char>(c);
-                    } else { // the short way's letters beyond ASCII: three bytes
-                        *w++ = static_cast<char>(0xE0 | (c >> 12));
-                        *w++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                        *w++ = static_cast<char>(0x80 | (c & 0x3F));
-                    }
+                    w = writeShortWay(w, begin, c, pending);
                 }
                 start = g.start;
                 end = g.end;
@@ -307,12 +310,7 @@ inline void TextLayout::remember(const PlacedText& g, char32_t first)
     } else {
         closeRun(g);
     }
-    Recent& r = recent_[static_cast<size_t>(seq_) % kRecentGlyphs];
-    r.x = g.start.x;
-    r.y = g.start.y;
-    r.first = first;
-    r.length = static_cast<uint32_t>(g.text.size());
-    r.seq = seq_;
+    recent_[static_cast<size_t>(seq_) % kRecentGlyphs].hold(g.start, first, static_cast<uint32_t>(g.text.size()), seq_);
     if (++seq_ == INT32_MAX) [[unlikely]]
         restartNumbers();
 }
