@@ -264,6 +264,44 @@ TEST(InterpreterTest, StringsReadAsTheirGlyphsOneByOne)
     }
 }
 
+// The layout takes a string's glyphs at once as it takes them one by one:
+// kana past the room it makes at a time, spaces, and a turned baseline on
+// which each glyph stands apart.
+TEST(InterpreterTest, LayoutTakesAStringAsItsGlyphs)
+{
+    std::u32string texts;
+    for (int i = 0; i < 200; ++i)
+        texts += i % 9 == 4 ? U' ' : static_cast<char32_t>(i < 100 ? 0x3042 + i % 80 : 'a' + i % 26);
+    auto read = [&](bool atOnce) {
+        pdf::TextLayout layout(true);
+        for (pdf::Point direction : {pdf::Point{1, 0}, pdf::Point{0.96, 0.28}}) {
+            pdf::PlacedText g;
+            g.direction = direction;
+            g.size = 10;
+            pdf::Point at{10, direction.y == 0 ? 700.0 : 600.0};
+            size_t i = 0;
+            auto next = [&](pdf::PlacedText& glyph) {
+                if (i == texts.size())
+                    return false;
+                glyph.text = std::u32string_view(texts).substr(i++, 1);
+                glyph.start = at;
+                at = {at.x + 10 * direction.x, at.y + 10 * direction.y};
+                glyph.end = at;
+                return true;
+            };
+            if (atOnce)
+                layout.addString(g, next);
+            else
+                while (next(g))
+                    layout.add(g);
+        }
+        return layout.take();
+    };
+    const std::string whole = read(true);
+    EXPECT_EQ(whole.substr(0, 16), "\xE3\x81\x82\xE3\x81\x83\xE3\x81\x84\xE3\x81\x85 \xE3\x81\x87");
+    EXPECT_EQ(whole, read(false));
+}
+
 TEST(InterpreterTest, LineBreaksOffWriteSpaces)
 {
     Fixture f;
