@@ -44,9 +44,6 @@ public:
     // string, which starts where this one ends, may then be given to
     // addFollowing().
     bool add(const PlacedText& glyph);
-    // add() for a glyph that starts exactly where the last one added ended,
-    // in its direction and size, after that one took the short way.
-    bool addFollowing(const PlacedText& glyph);
     // The glyphs of one string, each starting where the one before ended:
     // next(glyph) sets the text, start and end of the next one (`glyph`
     // keeps its direction and size) and answers false after the last. The
@@ -64,6 +61,9 @@ public:
 private:
     enum class Gap : uint8_t { None, Space, Break };
 
+    // add() for a glyph that starts exactly where the last one added ended,
+    // in its direction and size, after that one took the short way.
+    bool addFollowing(const PlacedText& glyph);
     [[gnu::noinline]] void addOther(const PlacedText& glyph); // kept out of add(), whose short way then stays short
     bool addQuick(const PlacedText& glyph);
     // What the short way writes: printable ASCII but the accents, small
