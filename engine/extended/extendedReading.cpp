@@ -78,7 +78,7 @@ bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& pa
     return read < limits.maxContentBytes && eng.decodeBudget > 0;
 }
 
-const char* p2tExtendedConvert(p2tEngine& eng)
+const char* p2tExtendedConvert(p2tEngine& eng, PageTextWriter writePage)
 {
     eng.extended.document = std::make_unique<pdf::Document>(eng.fileNo);
     eng.extended.fonts = pdf::FontCache();
@@ -102,7 +102,7 @@ const char* p2tExtendedConvert(p2tEngine& eng)
         for (const pdf::Page& page : pages) {
             ++eng.pageNo;
             p2tWriteHeadFoot(eng, 0);
-            if (!appendPageText(eng, document, page)) {
+            if (!writePage(eng, document, page)) {
                 failure = "...ページ矛盾";
                 break;
             }

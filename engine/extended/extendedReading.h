@@ -27,11 +27,15 @@ struct p2tExtendedState {
     pdf::EncodingGlyphs encodingGlyphs; // kept from file to file too
 };
 
-// Converts the open PDF (eng.fileNo) into the open text file: nullptr when
-// every page was written or the run was cancelled, else the failure's
-// message for the processing log. The caller closes the files.
-const char* p2tExtendedConvert(p2tEngine& eng);
-
 // Writes the text of one page (between its header and footer); false when
 // the file must stop (its decode budget is spent).
 bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& page);
+
+// How a page's text is written: appendPageText(), or for the benchmark's
+// measure of the file structure alone, the default mode's line analysis.
+using PageTextWriter = bool (*)(p2tEngine& eng, pdf::Document& document, const pdf::Page& page);
+
+// Converts the open PDF (eng.fileNo) into the open text file: nullptr when
+// every page was written or the run was cancelled, else the failure's
+// message for the processing log. The caller closes the files.
+const char* p2tExtendedConvert(p2tEngine& eng, PageTextWriter writePage = appendPageText);
