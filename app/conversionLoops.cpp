@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/progressModel.h"
 #include "engine/p2tEngine.h"
 #include "engine/p2tMainModule.h"
 #include "engine/p2tOutputModule.h"
@@ -72,20 +73,11 @@ struct Result {
 // What one worker's engine sees of the windows: its log lines are kept for
 // the file's turn, questions were answered beforehand, and the cancel button
 // is the run's.
-class Worker : public ProgressView, public ProcessingLog, public MessageBoxes, public MessagePump {
+class Worker : public UnseenProgress, public ProcessingLog, public MessageBoxes, public MessagePump {
 public:
     explicit Worker(const std::atomic<bool>& cancel) : cancel_(cancel) {}
 
-    void setChildName(const std::string&) override {}
-    void setChildMax(int32_t) override {}
-    void setChildValue(int32_t) override {}
-    void setParentMax(int32_t) override {}
-    void setParentValue(int32_t) override {}
-    void clearForm() override {}
     bool cancelButtonPushed() const override { return cancel_.load(); }
-    void setCancelButtonPushed(bool) override {}
-    void show() override {}
-    void hide() override {}
 
     void insert(const std::string& text) override { log += text; }
     void clear() override {}

@@ -15,6 +15,22 @@ int16_t calcPercent(int32_t value, int32_t max);
 // plus the current file's share scaled by its page progress.
 int16_t overallPercent(int32_t parentValue, int32_t parentMax, int16_t childPercent);
 
+// The progress of an engine at work out of sight (a worker of a parallel
+// run, a benchmark): nothing is shown and nobody cancels.
+class UnseenProgress : public ProgressView {
+public:
+    void setChildName(const std::string&) override {}
+    void setChildMax(int32_t) override {}
+    void setChildValue(int32_t) override {}
+    void setParentMax(int32_t) override {}
+    void setParentValue(int32_t) override {}
+    void clearForm() override {}
+    bool cancelButtonPushed() const override { return false; }
+    void setCancelButtonPushed(bool) override {}
+    void show() override {}
+    void hide() override {}
+};
+
 class ProgressModel : public ProgressView {
 public:
     void setChildName(const std::string& fileName) override;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/progressModel.h"
 #include "engine/extended/document.h"
 #include "engine/extended/extendedReading.h"
 #include "engine/p2tCIDModule.h"
@@ -28,23 +29,13 @@
 
 namespace {
 
-class Quiet : public MessagePump, public ProcessingLog, public MessageBoxes, public ProgressView {
+class Quiet : public MessagePump, public ProcessingLog, public MessageBoxes, public UnseenProgress {
 public:
     void letMessagesThrough() override {}
     void insert(const std::string& text) override { std::fputs(text.c_str(), stderr); }
     void clear() override {}
     void showOk(const std::string& text, Icon) override { std::fprintf(stderr, "%s\n", text.c_str()); }
     bool askYesNo(const std::string&, Icon) override { return true; }
-    void setChildName(const std::string&) override {}
-    void setChildMax(int32_t) override {}
-    void setChildValue(int32_t) override {}
-    void setParentMax(int32_t) override {}
-    void setParentValue(int32_t) override {}
-    void clearForm() override {}
-    bool cancelButtonPushed() const override { return false; }
-    void setCancelButtonPushed(bool) override {}
-    void show() override {}
-    void hide() override {}
 };
 
 // A page's content streams, each through the default mode's line analysis.
