@@ -40,8 +40,8 @@ public:
     // `lineBreaks` off: a space stands for every line break.
     explicit TextLayout(bool lineBreaks, TextSink sink = {});
 
-    // Whether the glyph took the short way: the next glyph of the same
-    // string, which starts where this one ends, may then be given to
+    // Whether the glyph took the short way: addString() then gives the next
+    // glyph of the string, which starts where this one ends, to
     // addFollowing().
     bool add(const PlacedText& glyph);
     // The glyphs of one string, each starting where the one before ended:
