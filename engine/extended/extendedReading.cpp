@@ -1,7 +1,10 @@
 #include "engine/extended/extendedReading.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/extended/contentInterpreter.h"
 #include "engine/extended/document.h"
@@ -78,7 +81,30 @@ bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& pa
     return read < limits.maxContentBytes && eng.decodeBudget > 0;
 }
 
-const char* p2tExtendedConvert(p2tEngine& eng, PageTextWriter writePage)
+bool appendPageTextByLines(p2tEngine& eng, pdf::Document& document, const pdf::Page& page)
+{
+    pdf::Object contents = document.resolve(page.contents);
+    std::vector<pdf::Object> streams;
+    if (contents.isArray()) {
+        for (const pdf::Object& item : contents.arrayValue())
+            streams.push_back(document.resolve(item));
+    } else {
+        streams.push_back(contents);
+    }
+    for (const pdf::Object& stream : streams) {
+        if (eng.decodeBudget <= 0)
+            return false;
+        std::optional<std::string> data = document.streamData(stream, static_cast<size_t>(eng.decodeBudget) + 1);
+        if (!data)
+            continue; // not a stream, or one that cannot be decoded: no text
+        eng.decodeBudget -= static_cast<int64_t>(data->size());
+        if (!p2tAnalyzeBytes(eng, *data, false))
+            return false;
+    }
+    return eng.decodeBudget > 0;
+}
+
+const char* p2tExtendedConvert(p2tEngine& eng)
 {
     eng.extended.document = std::make_unique<pdf::Document>(eng.fileNo);
     eng.extended.fonts = pdf::FontCache();
@@ -102,7 +128,7 @@ const char* p2tExtendedConvert(p2tEngine& eng, PageTextWriter writePage)
         for (const pdf::Page& page : pages) {
             ++eng.pageNo;
             p2tWriteHeadFoot(eng, 0);
-            if (!writePage(eng, document, page)) {
+            if (!eng.extended.writePage(eng, document, page)) {
                 failure = "...ページ矛盾";
                 break;
             }

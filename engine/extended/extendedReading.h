@@ -14,6 +14,17 @@ class Document;
 struct Page;
 } // namespace pdf
 
+// Writes the text of one page (between its header and footer); false when
+// the file must stop (its decode budget is spent).
+bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& page);
+
+// Writes one page's content streams through the default mode's line
+// analysis instead: what the file structure alone gives and costs. The
+// benchmark measures it, and the tests hold it to the default mode's text.
+bool appendPageTextByLines(p2tEngine& eng, pdf::Document& document, const pdf::Page& page);
+
+using PageTextWriter = bool (*)(p2tEngine& eng, pdf::Document& document, const pdf::Page& page);
+
 // The extended mode's state for the file being converted; reset per file.
 struct p2tExtendedState {
     p2tExtendedState();
@@ -25,17 +36,10 @@ struct p2tExtendedState {
     // kept from file to file.
     std::unique_ptr<pdf::PredefinedCMaps> cmaps;
     pdf::EncodingGlyphs encodingGlyphs; // kept from file to file too
+    PageTextWriter writePage = appendPageText;
 };
-
-// Writes the text of one page (between its header and footer); false when
-// the file must stop (its decode budget is spent).
-bool appendPageText(p2tEngine& eng, pdf::Document& document, const pdf::Page& page);
-
-// How a page's text is written: appendPageText(), or for the benchmark's
-// measure of the file structure alone, the default mode's line analysis.
-using PageTextWriter = bool (*)(p2tEngine& eng, pdf::Document& document, const pdf::Page& page);
 
 // Converts the open PDF (eng.fileNo) into the open text file: nullptr when
 // every page was written or the run was cancelled, else the failure's
 // message for the processing log. The caller closes the files.
-const char* p2tExtendedConvert(p2tEngine& eng, PageTextWriter writePage = appendPageText);
+const char* p2tExtendedConvert(p2tEngine& eng);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/extended/crossReference.h"
+#include "engine/extended/extendedReading.h"
 #include "engine/extended/rawFile.h"
 #include "engine/p2tFileReadModule.h"
 
@@ -248,6 +249,32 @@ TEST(ExtendedStructureTest, SameTextHoweverTheWriterStoresTheFile)
             EXPECT_TRUE(got.ok) << got.log;
             EXPECT_EQ(got.text, expected) << "storage " << static_cast<int>(storage) << ", filters " << filters;
         }
+    }
+}
+
+// The extended reader reaches the content the default mode's page walk
+// reaches, page by page and stream by stream: read with the default mode's
+// line analysis, the file gives the default mode's text however it is stored.
+TEST(ExtendedStructureTest, ReachesWhatTheDefaultModeReads)
+{
+    EngineHarness plain;
+    plain.settings.headfootUse[1] = true;
+    const EngineHarness::Result expected = plain.convert(sampleDocument(true));
+    ASSERT_TRUE(expected.ok) << expected.log;
+    std::vector<std::pair<std::string, std::string>> files;
+    for (Storage storage : {Storage::Table, Storage::ObjectStreams, Storage::Hybrid, Storage::TableThenStream})
+        files.emplace_back("storage " + std::to_string(static_cast<int>(storage)), writerDocument(storage, "lzw"));
+    if (haveQpdf())
+        for (const char* options : {"--object-streams=generate", "--encrypt \"\" owner 256 --"})
+            files.emplace_back(options, qpdf(sampleDocument(true), options));
+    for (const auto& [name, file] : files) {
+        EngineHarness h;
+        h.settings.extended = true;
+        h.settings.headfootUse[1] = true;
+        h.eng.extended.writePage = appendPageTextByLines;
+        const EngineHarness::Result got = h.convert(file);
+        EXPECT_TRUE(got.ok) << name << ": " << got.log;
+        EXPECT_EQ(got.text, expected.text) << name;
     }
 }
 
