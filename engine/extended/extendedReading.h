@@ -36,7 +36,7 @@ struct p2tExtendedState {
     // kept from file to file.
     std::unique_ptr<pdf::PredefinedCMaps> cmaps;
     pdf::EncodingGlyphs encodingGlyphs; // kept from file to file too
-    PageTextWriter writePage = appendPageText;
+    PageTextWriter writePage = appendPageText; // appendPageTextByLines() to read the file structure alone; kept from file to file
 };
 
 // Converts the open PDF (eng.fileNo) into the open text file: nullptr when
